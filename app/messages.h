@@ -1,0 +1,23 @@
+// Window message numbers: the platform's own that the monitor form handles,
+// and the messages of this system.
+#pragma once
+
+#include <cstdint>
+
+namespace zr {
+
+// (Named apart from the platform header's macros, which would clash.)
+inline constexpr std::uint32_t kWmClose = 0x0010;
+inline constexpr std::uint32_t kWmQueryEndSession = 0x0011;
+inline constexpr std::uint32_t kWmEndSession = 0x0016;
+inline constexpr std::uint32_t kWmTimer = 0x0113;
+inline constexpr std::uint32_t kWmDeviceChange = 0x0219;
+
+// Between the monitor, its own components and the configuration program.
+inline constexpr std::uint32_t WM_APPLY_PROFILE = 7035;    // to the monitor: reload and push profiles
+inline constexpr std::uint32_t WM_MONITOR_CLOSED = 7036;   // to the configuration program
+inline constexpr std::uint32_t WM_RELOAD_SETTINGS = 7037;  // to the monitor: reload settings and language
+inline constexpr std::uint32_t WM_DEVICE_KEY = 7524;       // the monitor to itself: a device key
+inline constexpr std::uint32_t WM_HOOKED_BUTTON = 7624;    // the monitor to itself: a hooked wheel event
+
+}  // namespace zr

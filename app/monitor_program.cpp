@@ -1,0 +1,62 @@
+#include "app/monitor_program.h"
+
+#include <exception>
+#include <string>
+
+#include "app/monitor_form.h"
+#include "profile/dm.h"
+
+namespace zr {
+
+MonitorProgram::MonitorProgram(Platform& platform) : platform_(platform), application_(platform.windowing) {
+  application_.Title = kApplicationTitle;
+  application_.OnSessionEnd = [this] { EndSession(); };
+}
+
+MonitorProgram::~MonitorProgram() { Finish(); }
+
+bool MonitorProgram::Start() {
+  if (platform_.system.MutexExists(kMonitorClassName)) return false;
+  bool alreadyExisted = false;
+  mutex_ = platform_.system.CreateOwnedMutex(kMonitorClassName, alreadyExisted);
+  if (alreadyExisted) {
+    // Another instance created the mutex between the test and the creation:
+    // that one runs, this one ends as a second start does.
+    ReleaseMutex();
+    return false;
+  }
+  dm_ = std::make_unique<TDM>(platform_, globals_);
+  form_ = std::make_unique<ZEDEZAVadi>(platform_, application_, *dm_, globals_);
+  return true;
+}
+
+void MonitorProgram::ReleaseMutex() {
+  if (mutex_ != 0) platform_.system.ReleaseMutex(mutex_);
+  mutex_ = 0;
+}
+
+void MonitorProgram::Finish() {
+  ReleaseMutex();
+  form_.reset();
+  dm_.reset();
+}
+
+void MonitorProgram::EndSession() {
+  ReleaseMutex();
+  if (form_) form_->FormDestroy();
+  application_.Terminate();
+}
+
+int RunMonitor(Platform& platform) {
+  try {
+    MonitorProgram program(platform);
+    if (!program.Start()) return 0;
+    platform.windowing.RunMessageLoop();
+    program.Finish();
+  } catch (const std::exception& e) {
+    platform.system.DebugOutput(std::string("zrmon ended by an error: ") + e.what());
+  }
+  return 0;
+}
+
+}  // namespace zr

@@ -1,0 +1,51 @@
+// The program entry: single instance, the profile manager, then the monitor
+// form, the message loop, and the orderly end.
+#pragma once
+
+#include <memory>
+
+#include "app/application.h"
+#include "app/globals.h"
+#include "platform/platform.h"
+
+namespace zr {
+
+class TDM;
+class ZEDEZAVadi;
+
+class MonitorProgram {
+ public:
+  explicit MonitorProgram(Platform& platform);
+  ~MonitorProgram();
+  MonitorProgram(const MonitorProgram&) = delete;
+  MonitorProgram& operator=(const MonitorProgram&) = delete;
+
+  // Takes the single-instance mutex and creates DM and the form. False when
+  // another instance runs: nothing is created, nothing is shown.
+  bool Start();
+  // Releases the mutex, then destroys the form and DM, form first. Runs once.
+  void Finish();
+
+  TDM* DM() const { return dm_.get(); }
+  ZEDEZAVadi* Form() const { return form_.get(); }
+  TApplication& Application() { return application_; }
+  const MonitorGlobals& Globals() const { return globals_; }
+
+ private:
+  void ReleaseMutex();
+  // Windows ends the session: the end's effects happen before the handler
+  // returns; the objects go when the message loop has ended.
+  void EndSession();
+
+  Platform& platform_;
+  TApplication application_;
+  MonitorGlobals globals_;
+  MutexHandle mutex_ = 0;
+  std::unique_ptr<TDM> dm_;
+  std::unique_ptr<ZEDEZAVadi> form_;
+};
+
+// The whole program: exit code 0 in all cases.
+int RunMonitor(Platform& platform);
+
+}  // namespace zr

@@ -1,0 +1,17 @@
+#include "common/paths.h"
+
+namespace zr {
+
+PathParts SplitPath(std::string_view path) {
+  const size_t slash = path.rfind('\\');
+  if (slash == std::string_view::npos) return {"", std::string(path)};
+  return {std::string(path.substr(0, slash + 1)), std::string(path.substr(slash + 1))};
+}
+
+std::string WithTrailingBackslash(std::string_view path) {
+  std::string out(path);
+  if (!out.empty() && out.back() != '\\') out += '\\';
+  return out;
+}
+
+}  // namespace zr

@@ -1,0 +1,488 @@
+#include "platform/sim/sim_world.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "common/text.h"
+
+namespace zr::sim {
+
+// ---- registry --------------------------------------------------------------
+
+namespace {
+
+std::string NormKeyPath(std::string_view path) {
+  std::string p = ToLowerAscii(path);
+  while (!p.empty() && p.front() == '\\') p.erase(p.begin());
+  while (!p.empty() && p.back() == '\\') p.pop_back();
+  return p;
+}
+
+}  // namespace
+
+std::string SimRegistry::KeyId(RegistryRoot root, std::string_view path) {
+  return std::to_string(root) + "\\" + NormKeyPath(path);
+}
+
+class SimRegistryKey final : public RegistryKey {
+ public:
+  SimRegistryKey(SimRegistry& reg, std::string id) : reg_(reg), id_(std::move(id)) {}
+
+  std::optional<RegistryValueInfo> QueryValue(std::string_view name) override {
+    const auto* v = Find(name);
+    if (v == nullptr) return std::nullopt;
+    return RegistryValueInfo{v->type, static_cast<std::uint32_t>(v->data.size())};
+  }
+  IoResult ReadValue(std::string_view name, std::vector<std::uint8_t>& out) override {
+    const auto* v = Find(name);
+    if (v == nullptr) return IoResult::Failure("value not found");
+    out = v->data;
+    return IoResult::Success();
+  }
+  IoResult WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes) override {
+    if (reg_.failWrites_ > 0) {
+      --reg_.failWrites_;
+      return IoResult::Failure("registry write refused");
+    }
+    auto& values = reg_.keys_[id_].values;
+    values[ToLowerAscii(name)] = SimRegistry::Value{std::string(name), kRegBinary, {bytes.begin(), bytes.end()}};
+    ++reg_.writes;
+    return IoResult::Success();
+  }
+
+ private:
+  const SimRegistry::Value* Find(std::string_view name) {
+    const auto k = reg_.keys_.find(id_);
+    if (k == reg_.keys_.end()) return nullptr;
+    const auto v = k->second.values.find(ToLowerAscii(name));
+    return v == k->second.values.end() ? nullptr : &v->second;
+  }
+  SimRegistry& reg_;
+  std::string id_;
+};
+
+std::unique_ptr<RegistryKey> SimRegistry::OpenOrCreateKey(RegistryRoot root, std::string_view path) {
+  if (root != kHkeyCurrentUser && root != kHkeyLocalMachine) return nullptr;
+  const std::string id = KeyId(root, path);
+  for (const auto& d : denied_) {
+    if (id == d || id.rfind(d + "\\", 0) == 0) return nullptr;
+  }
+  // Like the platform, creating a key creates the keys above it.
+  std::string partial = std::to_string(root);
+  const std::string norm = NormKeyPath(path);
+  size_t pos = 0;
+  while (pos <= norm.size() && !norm.empty()) {
+    size_t next = norm.find('\\', pos);
+    if (next == std::string::npos) next = norm.size();
+    partial += "\\" + norm.substr(pos, next - pos);
+    keys_[partial];
+    pos = next + 1;
+  }
+  keys_[id];
+  return std::make_unique<SimRegistryKey>(*this, id);
+}
+
+bool SimRegistry::KeyExists(RegistryRoot root, std::string_view path) const {
+  return keys_.count(KeyId(root, path)) != 0;
+}
+
+std::optional<SimRegistry::Value> SimRegistry::GetValue(RegistryRoot root, std::string_view path,
+                                                         std::string_view name) const {
+  const auto k = keys_.find(KeyId(root, path));
+  if (k == keys_.end()) return std::nullopt;
+  const auto v = k->second.values.find(ToLowerAscii(name));
+  if (v == k->second.values.end()) return std::nullopt;
+  return v->second;
+}
+
+void SimRegistry::SetValue(RegistryRoot root, std::string_view path, std::string_view name, std::uint32_t type,
+                           std::vector<std::uint8_t> data) {
+  OpenOrCreateKey(root, path);
+  keys_[KeyId(root, path)].values[ToLowerAscii(name)] = Value{std::string(name), type, std::move(data)};
+}
+
+std::vector<std::string> SimRegistry::ValueNames(RegistryRoot root, std::string_view path) const {
+  std::vector<std::string> out;
+  const auto k = keys_.find(KeyId(root, path));
+  if (k == keys_.end()) return out;
+  for (const auto& [lower, v] : k->second.values) out.push_back(v.name);
+  return out;
+}
+
+void SimRegistry::DenyKey(RegistryRoot root, std::string_view path) { denied_.insert(KeyId(root, path)); }
+
+// ---- files -----------------------------------------------------------------
+
+std::string SimFileSystem::Norm(std::string_view path) {
+  std::string p = ToLowerAscii(path);
+  std::replace(p.begin(), p.end(), '/', '\\');
+  while (p.size() > 3 && p.back() == '\\') p.pop_back();
+  if (p.size() == 3 && p[1] == ':' && p[2] == '\\') p.pop_back();  // "c:\" is the drive "c:"
+  return p;
+}
+
+std::string SimFileSystem::ParentOf(const std::string& norm) {
+  const size_t slash = norm.rfind('\\');
+  return slash == std::string::npos ? std::string() : norm.substr(0, slash);
+}
+
+bool SimFileSystem::FileExists(std::string_view path) { return files_.count(Norm(path)) != 0; }
+
+bool SimFileSystem::FolderExists(std::string_view path) {
+  const std::string n = Norm(path);
+  if (n.size() == 2 && n[1] == ':') return true;  // drives exist
+  return folders_.count(n) != 0;
+}
+
+bool SimFileSystem::CreateFolder(std::string_view path) {
+  const std::string n = Norm(path);
+  if (n.empty()) return false;
+  if (FolderExists(path)) return true;
+  if (files_.count(n) != 0) return false;
+  const std::string parent = ParentOf(n);
+  if (parent.empty() || !FolderExists(parent)) return false;
+  folders_.insert(n);
+  return true;
+}
+
+FileReadResult SimFileSystem::ReadFile(std::string_view path, std::size_t maxBytes) {
+  FileReadResult r;
+  const auto it = files_.find(Norm(path));
+  if (it == files_.end()) {
+    r.status = FileReadResult::Status::Missing;
+    return r;
+  }
+  readLog.insert(Norm(path));
+  if (it->second.unreadable) {
+    r.status = FileReadResult::Status::Error;
+    r.error = "access denied";
+    return r;
+  }
+  if (it->second.bytes.size() > maxBytes) {
+    r.status = FileReadResult::Status::TooLarge;
+    r.error = "file of " + std::to_string(it->second.bytes.size()) + " bytes is larger than " +
+              std::to_string(maxBytes);
+    return r;
+  }
+  r.status = FileReadResult::Status::Ok;
+  r.bytes = it->second.bytes;
+  return r;
+}
+
+IoResult SimFileSystem::ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) {
+  const std::string n = Norm(path);
+  const std::string parent = ParentOf(n);
+  if (parent.empty() || !FolderExists(parent)) return IoResult::Failure("folder does not exist");
+  if (folders_.count(n) != 0) return IoResult::Failure("a folder has that name");
+  // The temporary file takes the bytes first; a full disk stops it midway and
+  // it is removed again.
+  const std::string temp = parent + "\\~zr" + std::to_string(++tempCounter_) + ".tmp";
+  File& t = files_[temp];
+  t.path = temp;
+  for (const auto b : bytes) {
+    if (writeBudget_ == 0) {
+      files_.erase(temp);
+      return IoResult::Failure("disk full");
+    }
+    if (writeBudget_ > 0) --writeBudget_;
+    t.bytes.push_back(b);
+  }
+  File done = std::move(t);
+  files_.erase(temp);
+  done.path = std::string(path);
+  files_[n] = std::move(done);
+  ++writes;
+  return IoResult::Success();
+}
+
+bool SimFileSystem::DeleteFile(std::string_view path) { return files_.erase(Norm(path)) != 0; }
+
+void SimFileSystem::AddFolder(std::string_view path) {
+  std::string n = Norm(path);
+  while (!n.empty() && !(n.size() == 2 && n[1] == ':')) {
+    folders_.insert(n);
+    n = ParentOf(n);
+  }
+}
+
+void SimFileSystem::PutFile(std::string_view path, std::vector<std::uint8_t> bytes) {
+  const std::string n = Norm(path);
+  AddFolder(ParentOf(n));
+  files_[n] = File{std::string(path), std::move(bytes), false};
+}
+
+void SimFileSystem::PutText(std::string_view path, std::string_view text) {
+  PutFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+std::optional<std::vector<std::uint8_t>> SimFileSystem::GetFile(std::string_view path) const {
+  const auto it = files_.find(Norm(path));
+  if (it == files_.end()) return std::nullopt;
+  return it->second.bytes;
+}
+
+std::vector<std::string> SimFileSystem::FilesIn(std::string_view folder) const {
+  std::vector<std::string> out;
+  const std::string f = Norm(folder);
+  for (const auto& [n, file] : files_) {
+    if (ParentOf(n) == f) out.push_back(n.substr(f.size() + 1));
+  }
+  return out;
+}
+
+void SimFileSystem::SetUnreadable(std::string_view path, bool unreadable) {
+  const auto it = files_.find(Norm(path));
+  if (it != files_.end()) it->second.unreadable = unreadable;
+}
+
+// ---- desktop -----------------------------------------------------------------
+
+SimWindow& SimDesktop::Add(std::string className, std::string title, SimQueue* queue, WindowProcedure procedure) {
+  auto w = std::make_unique<SimWindow>();
+  w->handle = next_ += 0x10;
+  w->className = std::move(className);
+  w->title = std::move(title);
+  w->queue = queue;
+  w->procedure = std::move(procedure);
+  windows_.push_back(std::move(w));
+  return *windows_.back();
+}
+
+SimWindow* SimDesktop::Get(WindowHandle handle) {
+  for (auto& w : windows_) {
+    if (w->handle == handle && !w->destroyed) return w.get();
+  }
+  return nullptr;
+}
+
+SimWindow* SimDesktop::FindByClass(std::string_view className) {
+  for (auto& w : windows_) {
+    if (!w->destroyed && EqualsIgnoreCase(w->className, className)) return w.get();
+  }
+  return nullptr;
+}
+
+int SimDesktop::CountByClass(std::string_view className) const {
+  int n = 0;
+  for (const auto& w : windows_) n += !w->destroyed && EqualsIgnoreCase(w->className, className);
+  return n;
+}
+
+SimWindow& SimDesktop::AddPeerWindow(std::string className, WindowProcedure procedure) {
+  return Add(std::move(className), "", nullptr, std::move(procedure));
+}
+
+// ---- queue -------------------------------------------------------------------
+
+SimQueue::SimQueue(SimWorld& world) : world_(world) { world_.Register(this); }
+SimQueue::~SimQueue() { world_.Unregister(this); }
+
+WindowHandle SimQueue::CreateHiddenWindow(std::string_view className, std::string_view title,
+                                          WindowProcedure procedure) {
+  return world_.desktop.Add(std::string(className), std::string(title), this, std::move(procedure)).handle;
+}
+
+void SimQueue::DestroyWindow(WindowHandle window) {
+  if (SimWindow* w = world_.desktop.Get(window)) {
+    w->destroyed = true;
+    w->procedure = nullptr;
+  }
+}
+
+void SimQueue::SetWindowTitle(WindowHandle window, std::string_view title) {
+  if (SimWindow* w = world_.desktop.Get(window)) w->title = std::string(title);
+}
+
+WindowHandle SimQueue::FindWindowByClass(std::string_view className) {
+  SimWindow* w = world_.desktop.FindByClass(className);
+  return w ? w->handle : 0;
+}
+
+void SimQueue::Deliver(SimWindow& window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  window.received.push_back({msg, wParam, lParam, world_.Now()});
+}
+
+bool SimQueue::PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  SimWindow* w = world_.desktop.Get(window);
+  if (w == nullptr) return false;
+  if (w->queue == nullptr) {
+    // A program outside the simulation takes it at once.
+    Deliver(*w, msg, wParam, lParam);
+    if (w->procedure) w->procedure(msg, wParam, lParam);
+    return true;
+  }
+  w->queue->posted_.push_back({window, msg, wParam, lParam});
+  return true;
+}
+
+std::intptr_t SimQueue::SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                                    std::intptr_t lParam) {
+  SimWindow* w = world_.desktop.Get(window);
+  if (w == nullptr) return 0;
+  Deliver(*w, msg, wParam, lParam);
+  if (!w->procedure) return 0;
+  const WindowProcedure procedure = w->procedure;  // the handler may destroy the window
+  return procedure(msg, wParam, lParam).value_or(0);
+}
+
+TimerId SimQueue::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
+  const TimerId id = nextTimer_++;
+  timers_[id] = Timer{intervalMs, world_.Now() + intervalMs, world_.NextTimerOrder(), std::move(onTick)};
+  return id;
+}
+
+void SimQueue::StopTimer(TimerId timer) { timers_.erase(timer); }
+
+bool SimQueue::DispatchOnePosted() {
+  if (quit_ || posted_.empty()) return false;
+  const Posted p = posted_.front();
+  posted_.pop_front();
+  if (SimWindow* w = world_.desktop.Get(p.window)) {
+    Deliver(*w, p.msg, p.wParam, p.lParam);
+    if (w->procedure) {
+      const WindowProcedure procedure = w->procedure;
+      procedure(p.msg, p.wParam, p.lParam);
+    }
+  }
+  return true;
+}
+
+std::optional<std::uint64_t> SimQueue::NextTimerDue() const {
+  if (quit_ || timers_.empty()) return std::nullopt;
+  std::uint64_t best = UINT64_MAX;
+  for (const auto& [id, t] : timers_) best = std::min(best, t.due);
+  return best;
+}
+
+void SimQueue::FireDueTimer(std::uint64_t now) {
+  const Timer* pick = nullptr;
+  TimerId pickId = 0;
+  for (const auto& [id, t] : timers_) {
+    if (t.due <= now && (pick == nullptr || t.due < pick->due || (t.due == pick->due && t.order < pick->order))) {
+      pick = &t;
+      pickId = id;
+    }
+  }
+  if (pick == nullptr) return;
+  Timer& t = timers_[pickId];
+  t.due = now + t.interval;
+  const std::function<void()> tick = t.onTick;  // the tick may stop its own timer
+  tick();
+}
+
+void SimQueue::ProcessMessages() {
+  // Bounded, so that a handler that keeps posting to itself shows up as a
+  // failure rather than a hang.
+  for (int guard = 0; guard < 1000000; ++guard) {
+    if (DispatchOnePosted()) continue;
+    const auto due = NextTimerDue();
+    if (due && *due <= world_.Now()) {
+      FireDueTimer(world_.Now());
+      continue;
+    }
+    return;
+  }
+  throw std::runtime_error("message processing does not come to rest");
+}
+
+void SimQueue::Sleep(std::uint32_t ms) { world_.Sleep(ms); }
+
+void SimQueue::RunMessageLoop() {
+  while (!quit_) {
+    ProcessMessages();
+    if (quit_) break;
+    if (!world_.AdvanceToNextTimer()) {
+      throw std::runtime_error("the message loop would wait forever: nothing is pending");
+    }
+  }
+}
+
+// ---- system --------------------------------------------------------------------
+
+bool SimSystem::MutexExists(std::string_view name) {
+  const auto it = world_.mutexes.find(std::string(name));
+  return it != world_.mutexes.end() && it->second > 0;
+}
+
+MutexHandle SimSystem::CreateOwnedMutex(std::string_view name, bool& alreadyExisted) {
+  if (beforeCreateMutex) beforeCreateMutex();
+  int& count = world_.mutexes[std::string(name)];
+  alreadyExisted = count > 0;
+  ++count;
+  static MutexHandle next = 0x100;
+  const MutexHandle h = ++next;
+  handles_[h] = std::string(name);
+  return h;
+}
+
+void SimSystem::ReleaseMutex(MutexHandle mutex) {
+  const auto it = handles_.find(mutex);
+  if (it == handles_.end()) return;
+  --world_.mutexes[it->second];
+  handles_.erase(it);
+}
+
+// ---- world -----------------------------------------------------------------------
+
+SimWorld::SimWorld() { files.AddFolder(files.documents); }
+SimWorld::~SimWorld() = default;
+
+void SimWorld::Unregister(SimQueue* q) { queues_.erase(std::remove(queues_.begin(), queues_.end(), q), queues_.end()); }
+
+void SimWorld::RunPending() {
+  for (int guard = 0; guard < 1000000; ++guard) {
+    bool any = false;
+    for (size_t i = 0; i < queues_.size(); ++i) any = queues_[i]->DispatchOnePosted() || any;
+    if (!any) return;
+  }
+  throw std::runtime_error("posted messages do not come to rest");
+}
+
+bool SimWorld::AdvanceToNextTimer() {
+  SimQueue* next = nullptr;
+  std::uint64_t due = UINT64_MAX;
+  for (SimQueue* q : queues_) {
+    const auto d = q->NextTimerDue();
+    if (d && *d < due) due = *d, next = q;
+  }
+  if (next == nullptr) return false;
+  now_ = std::max(now_, due);
+  next->FireDueTimer(now_);
+  return true;
+}
+
+void SimWorld::AdvanceBy(std::uint64_t ms) {
+  const std::uint64_t target = now_ + ms;
+  for (;;) {
+    RunPending();
+    std::optional<std::uint64_t> due;
+    for (SimQueue* q : queues_) {
+      const auto d = q->NextTimerDue();
+      if (d && (!due || *d < *due)) due = d;
+    }
+    if (!due || *due > target) break;
+    AdvanceToNextTimer();
+  }
+  now_ = std::max(now_, target);
+  RunPending();
+}
+
+// ---- process -----------------------------------------------------------------------
+
+SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
+    : world_(world),
+      queue_(world),
+      system_(world),
+      files_(world.files, std::move(exeFolder)),
+      platform_{system_, files_, world.registry, queue_} {
+  world_.files.AddFolder(files_.exeFolder);
+}
+
+bool SimProcess::HasDebugLineContaining(std::string_view text) const {
+  for (const auto& l : system_.debugLines) {
+    if (l.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace zr::sim

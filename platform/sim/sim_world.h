@@ -1,0 +1,291 @@
+// The simulated world for native tests and demos: a virtual clock, an
+// in-memory registry and file system, named mutexes, and a desktop of
+// windows. Each program running in it is a SimProcess with its own message
+// queue. Time passes only when a test advances it (or a program sleeps).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zr::sim {
+
+class SimWorld;
+class SimQueue;
+
+// ---- registry --------------------------------------------------------------
+
+class SimRegistry final : public Registry {
+ public:
+  struct Value {
+    std::string name;
+    std::uint32_t type = kRegBinary;
+    std::vector<std::uint8_t> data;
+  };
+
+  std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
+
+  // Test access.
+  bool KeyExists(RegistryRoot root, std::string_view path) const;
+  std::optional<Value> GetValue(RegistryRoot root, std::string_view path, std::string_view name) const;
+  void SetValue(RegistryRoot root, std::string_view path, std::string_view name, std::uint32_t type,
+                std::vector<std::uint8_t> data);
+  std::vector<std::string> ValueNames(RegistryRoot root, std::string_view path) const;
+  // Keys below this path can be neither opened nor created.
+  void DenyKey(RegistryRoot root, std::string_view path);
+  // The next `count` value writes fail.
+  void FailWrites(int count) { failWrites_ = count; }
+  int writes = 0;  // value writes that succeeded
+
+ private:
+  friend class SimRegistryKey;
+  struct Key {
+    std::map<std::string, Value> values;  // by lower-case name
+  };
+  static std::string KeyId(RegistryRoot root, std::string_view path);
+  std::map<std::string, Key> keys_;  // by lower-case root\path
+  std::set<std::string> denied_;
+  int failWrites_ = 0;
+};
+
+// ---- files -----------------------------------------------------------------
+
+class SimFileSystem final : public FileSystem {
+ public:
+  SimFileSystem() = default;
+
+  bool FileExists(std::string_view path) override;
+  bool FolderExists(std::string_view path) override;
+  bool CreateFolder(std::string_view path) override;
+  FileReadResult ReadFile(std::string_view path, std::size_t maxBytes) override;
+  IoResult ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
+  bool DeleteFile(std::string_view path) override;
+  // Per process; see SimProcessFiles.
+  std::string ExecutableFolder() override { return "C:\\"; }
+  std::string DocumentsFolder() override { return documents; }
+
+  std::string documents = "C:\\users\\player\\Documents";
+
+  // Test access. Folders along the path are created as needed.
+  void AddFolder(std::string_view path);
+  void PutFile(std::string_view path, std::vector<std::uint8_t> bytes);
+  void PutText(std::string_view path, std::string_view text);
+  std::optional<std::vector<std::uint8_t>> GetFile(std::string_view path) const;
+  std::vector<std::string> FilesIn(std::string_view folder) const;  // names, any order
+  // The file exists but cannot be read.
+  void SetUnreadable(std::string_view path, bool unreadable = true);
+  // Writes fail once this many more bytes have been written (a full disk);
+  // negative: never.
+  void FailWritesAfterBytes(long long bytes) { writeBudget_ = bytes; }
+  int writes = 0;            // file replacements that succeeded
+  std::set<std::string> readLog;  // lower-case paths of files read
+
+ private:
+  struct File {
+    std::string path;
+    std::vector<std::uint8_t> bytes;
+    bool unreadable = false;
+  };
+  static std::string Norm(std::string_view path);
+  static std::string ParentOf(const std::string& norm);
+  std::map<std::string, File> files_;
+  std::set<std::string> folders_;
+  long long writeBudget_ = -1;
+  int tempCounter_ = 0;
+};
+
+// ---- windows ---------------------------------------------------------------
+
+struct ReceivedMessage {
+  std::uint32_t msg;
+  std::uintptr_t wParam;
+  std::intptr_t lParam;
+  std::uint64_t time;
+};
+
+struct SimWindow {
+  WindowHandle handle = 0;
+  std::string className;
+  std::string title;
+  SimQueue* queue = nullptr;  // null: a window of a program outside the simulation
+  WindowProcedure procedure;
+  bool visible = false;
+  bool destroyed = false;
+  std::vector<ReceivedMessage> received;  // every message posted or sent to it
+};
+
+class SimDesktop {
+ public:
+  SimDesktop() = default;
+  SimWindow& Add(std::string className, std::string title, SimQueue* queue, WindowProcedure procedure);
+  SimWindow* Get(WindowHandle handle);
+  // The first living window of that class, letter case ignored.
+  SimWindow* FindByClass(std::string_view className);
+  int CountByClass(std::string_view className) const;
+  // A window of another program that records what it receives; its handler
+  // (if any) runs when a message reaches it.
+  SimWindow& AddPeerWindow(std::string className, WindowProcedure procedure = nullptr);
+  WindowHandle foreground = 0;
+
+ private:
+  std::vector<std::unique_ptr<SimWindow>> windows_;
+  WindowHandle next_ = 0x1000;
+};
+
+// ---- message queue of one program's main thread ------------------------------
+
+class SimQueue final : public Windowing {
+ public:
+  explicit SimQueue(SimWorld& world);
+  ~SimQueue() override;
+
+  WindowHandle CreateHiddenWindow(std::string_view className, std::string_view title,
+                                  WindowProcedure procedure) override;
+  void DestroyWindow(WindowHandle window) override;
+  void SetWindowTitle(WindowHandle window, std::string_view title) override;
+  WindowHandle FindWindowByClass(std::string_view className) override;
+  bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                            std::intptr_t lParam) override;
+  TimerId StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
+  void StopTimer(TimerId timer) override;
+  // Runs until Quit, letting virtual time pass while nothing is pending.
+  // Throws when nothing could ever wake it.
+  void RunMessageLoop() override;
+  void Quit() override { quit_ = true; }
+  bool QuitRequested() const override { return quit_; }
+  void ProcessMessages() override;
+  void Sleep(std::uint32_t ms) override;
+
+  // Scheduling by the world.
+  bool DispatchOnePosted();
+  std::optional<std::uint64_t> NextTimerDue() const;
+  void FireDueTimer(std::uint64_t now);
+  std::size_t PendingCount() const { return posted_.size(); }
+  std::size_t ActiveTimers() const { return timers_.size(); }
+
+ private:
+  struct Posted {
+    WindowHandle window;
+    std::uint32_t msg;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+  };
+  struct Timer {
+    std::uint32_t interval;
+    std::uint64_t due;
+    std::uint64_t order;  // ties fire in the order the timers were started
+    std::function<void()> onTick;
+  };
+  void Deliver(SimWindow& window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+  SimWorld& world_;
+  std::deque<Posted> posted_;
+  std::map<TimerId, Timer> timers_;
+  TimerId nextTimer_ = 1;
+  bool quit_ = false;
+};
+
+// ---- system ------------------------------------------------------------------
+
+class SimSystem final : public System {
+ public:
+  explicit SimSystem(SimWorld& world) : world_(world) {}
+  bool MutexExists(std::string_view name) override;
+  MutexHandle CreateOwnedMutex(std::string_view name, bool& alreadyExisted) override;
+  void ReleaseMutex(MutexHandle mutex) override;
+  void DebugOutput(std::string_view text) override { debugLines.emplace_back(text); }
+
+  std::vector<std::string> debugLines;
+  // Runs between the existence test and the creation of a mutex (a race).
+  std::function<void()> beforeCreateMutex;
+
+ private:
+  SimWorld& world_;
+  std::map<MutexHandle, std::string> handles_;
+};
+
+// ---- the world and its programs ------------------------------------------------
+
+class SimWorld {
+ public:
+  SimWorld();
+  ~SimWorld();
+  SimWorld(const SimWorld&) = delete;
+  SimWorld& operator=(const SimWorld&) = delete;
+
+  std::uint64_t Now() const { return now_; }
+  // Lets `ms` of virtual time pass: every queue's posted messages and due
+  // timers run, in time order.
+  void AdvanceBy(std::uint64_t ms);
+  // Dispatches the posted messages of every queue, without letting time pass.
+  void RunPending();
+  // Lets time pass up to the next timer and fires it; false when none is set.
+  bool AdvanceToNextTimer();
+
+  SimRegistry registry;
+  SimFileSystem files;
+  SimDesktop desktop;
+
+  // Named mutexes: name -> open handle count.
+  std::map<std::string, int> mutexes;
+
+ private:
+  friend class SimQueue;
+  void Sleep(std::uint64_t ms) { now_ += ms; }
+  void Register(SimQueue* q) { queues_.push_back(q); }
+  void Unregister(SimQueue* q);
+  std::uint64_t NextTimerOrder() { return ++timerOrder_; }
+  std::uint64_t now_ = 0;
+  std::uint64_t timerOrder_ = 0;
+  std::vector<SimQueue*> queues_;
+};
+
+// A program of the simulated world: its main thread's queue, its folders and
+// its debugger output.
+class SimProcess {
+ public:
+  explicit SimProcess(SimWorld& world, std::string exeFolder = "C:\\Program Files\\zrmon\\");
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  Platform& platform() { return platform_; }
+  SimQueue& queue() { return queue_; }
+  SimSystem& system() { return system_; }
+  const std::vector<std::string>& DebugLines() const { return system_.debugLines; }
+  bool HasDebugLineContaining(std::string_view text) const;
+  const std::string& ExeFolder() const { return files_.exeFolder; }
+
+ private:
+  // The world's files with this program's executable folder.
+  struct Files final : FileSystem {
+    Files(SimFileSystem& shared, std::string exe) : world(shared), exeFolder(std::move(exe)) {}
+    bool FileExists(std::string_view p) override { return world.FileExists(p); }
+    bool FolderExists(std::string_view p) override { return world.FolderExists(p); }
+    bool CreateFolder(std::string_view p) override { return world.CreateFolder(p); }
+    FileReadResult ReadFile(std::string_view p, std::size_t max) override { return world.ReadFile(p, max); }
+    IoResult ReplaceFile(std::string_view p, std::span<const std::uint8_t> b) override {
+      return world.ReplaceFile(p, b);
+    }
+    bool DeleteFile(std::string_view p) override { return world.DeleteFile(p); }
+    std::string ExecutableFolder() override { return exeFolder; }
+    std::string DocumentsFolder() override { return world.DocumentsFolder(); }
+    SimFileSystem& world;
+    std::string exeFolder;
+  };
+
+  SimWorld& world_;
+  SimQueue queue_;
+  SimSystem system_;
+  Files files_;
+  Platform platform_;
+};
+
+}  // namespace zr::sim

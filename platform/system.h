@@ -1,0 +1,27 @@
+// Kernel services of the program: the named single-instance mutex and the
+// debugger output.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace zr {
+
+using MutexHandle = std::uintptr_t;  // 0: none
+
+class System {
+ public:
+  virtual ~System() = default;
+  // Opens an existing named mutex with full access (and closes the handle
+  // again): true when another process holds one of that name.
+  virtual bool MutexExists(std::string_view name) = 0;
+  // Creates the named mutex, initially owned by the calling thread.
+  // `alreadyExisted` tells that another process created it first (then the
+  // handle refers to that mutex and this thread does not own it).
+  virtual MutexHandle CreateOwnedMutex(std::string_view name, bool& alreadyExisted) = 0;
+  // Releases ownership and closes the handle.
+  virtual void ReleaseMutex(MutexHandle mutex) = 0;
+  virtual void DebugOutput(std::string_view text) = 0;
+};
+
+}  // namespace zr

@@ -1,0 +1,385 @@
+#include "platform/win32/win32_platform.h"
+
+#include <shlobj.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/win32/win32_text.h"
+
+namespace zr::win32 {
+
+// ---- system ------------------------------------------------------------------
+
+bool Win32System::MutexExists(std::string_view name) {
+  HANDLE h = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, Widen(name).c_str());
+  if (h == nullptr) return false;
+  CloseHandle(h);
+  return true;
+}
+
+MutexHandle Win32System::CreateOwnedMutex(std::string_view name, bool& alreadyExisted) {
+  HANDLE h = CreateMutexW(nullptr, TRUE, Widen(name).c_str());
+  alreadyExisted = h != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+  return reinterpret_cast<MutexHandle>(h);
+}
+
+void Win32System::ReleaseMutex(MutexHandle mutex) {
+  HANDLE h = reinterpret_cast<HANDLE>(mutex);
+  if (h == nullptr) return;
+  ::ReleaseMutex(h);
+  CloseHandle(h);
+}
+
+void Win32System::DebugOutput(std::string_view text) { OutputDebugStringW(Widen(text).c_str()); }
+
+// ---- files -------------------------------------------------------------------
+
+namespace {
+
+std::wstring WithoutTrailingSlash(std::string_view path) {
+  std::wstring w = Widen(path);
+  while (w.size() > 3 && (w.back() == L'\\' || w.back() == L'/')) w.pop_back();
+  return w;
+}
+
+struct Handle {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  ~Handle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
+}  // namespace
+
+bool Win32Files::FileExists(std::string_view path) {
+  const DWORD a = GetFileAttributesW(Widen(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32Files::FolderExists(std::string_view path) {
+  if (path.empty()) return false;
+  const DWORD a = GetFileAttributesW(WithoutTrailingSlash(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32Files::CreateFolder(std::string_view path) {
+  if (path.empty()) return false;
+  if (CreateDirectoryW(WithoutTrailingSlash(path).c_str(), nullptr)) return true;
+  return FolderExists(path);
+}
+
+FileReadResult Win32Files::ReadFile(std::string_view path, std::size_t maxBytes) {
+  FileReadResult r;
+  Handle f;
+  f.h = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f.h == INVALID_HANDLE_VALUE) {
+    const DWORD e = GetLastError();
+    if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) {
+      r.status = FileReadResult::Status::Missing;
+    } else {
+      r.status = FileReadResult::Status::Error;
+      r.error = ErrorText(e);
+    }
+    return r;
+  }
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(f.h, &size)) {
+    r.status = FileReadResult::Status::Error;
+    r.error = ErrorText(GetLastError());
+    return r;
+  }
+  if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+    r.status = FileReadResult::Status::TooLarge;
+    r.error = "file of " + std::to_string(size.QuadPart) + " bytes is larger than " + std::to_string(maxBytes);
+    return r;
+  }
+  r.bytes.resize(static_cast<size_t>(size.QuadPart));
+  size_t done = 0;
+  while (done < r.bytes.size()) {
+    DWORD got = 0;
+    if (!::ReadFile(f.h, r.bytes.data() + done, static_cast<DWORD>(r.bytes.size() - done), &got, nullptr)) {
+      r.status = FileReadResult::Status::Error;
+      r.error = ErrorText(GetLastError());
+      r.bytes.clear();
+      return r;
+    }
+    if (got == 0) break;  // the file shrank meanwhile
+    done += got;
+  }
+  r.bytes.resize(done);
+  r.status = FileReadResult::Status::Ok;
+  return r;
+}
+
+IoResult Win32Files::ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) {
+  const std::wstring target = Widen(path);
+  const size_t slash = target.find_last_of(L'\\');
+  const std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
+  const std::wstring temp = folder + L"~zr" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(GetTickCount()) + L".tmp";
+  {
+    Handle f;
+    f.h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f.h == INVALID_HANDLE_VALUE) return IoResult::Failure(ErrorText(GetLastError()));
+    size_t done = 0;
+    while (done < bytes.size()) {
+      DWORD put = 0;
+      if (!WriteFile(f.h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr) ||
+          put == 0) {
+        const DWORD e = GetLastError();
+        CloseHandle(f.h);
+        f.h = INVALID_HANDLE_VALUE;
+        DeleteFileW(temp.c_str());
+        return IoResult::Failure(ErrorText(e));
+      }
+      done += put;
+    }
+    if (!FlushFileBuffers(f.h)) {
+      const DWORD e = GetLastError();
+      CloseHandle(f.h);
+      f.h = INVALID_HANDLE_VALUE;
+      DeleteFileW(temp.c_str());
+      return IoResult::Failure(ErrorText(e));
+    }
+  }
+  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD e = GetLastError();
+    DeleteFileW(temp.c_str());
+    return IoResult::Failure(ErrorText(e));
+  }
+  return IoResult::Success();
+}
+
+bool Win32Files::DeleteFile(std::string_view path) { return DeleteFileW(Widen(path).c_str()) != 0; }
+
+std::string Win32Files::ExecutableFolder() {
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) {
+      std::wstring path(buf.data(), n);
+      return Narrow(path.substr(0, path.find_last_of(L'\\') + 1));
+    }
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::string Win32Files::DocumentsFolder() {
+  wchar_t buf[MAX_PATH] = {};
+  if (SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK) return {};
+  return Narrow(buf);
+}
+
+// ---- registry ----------------------------------------------------------------
+
+namespace {
+
+class Win32RegistryKey final : public RegistryKey {
+ public:
+  explicit Win32RegistryKey(HKEY key) : key_(key) {}
+  ~Win32RegistryKey() override { RegCloseKey(key_); }
+
+  std::optional<RegistryValueInfo> QueryValue(std::string_view name) override {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key_, Widen(name).c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    return RegistryValueInfo{type, size};
+  }
+
+  IoResult ReadValue(std::string_view name, std::vector<std::uint8_t>& out) override {
+    const std::wstring w = Widen(name);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      DWORD size = 0;
+      LONG rc = RegQueryValueExW(key_, w.c_str(), nullptr, nullptr, nullptr, &size);
+      if (rc != ERROR_SUCCESS) return IoResult::Failure(ErrorText(static_cast<DWORD>(rc)));
+      out.assign(size, 0);
+      rc = RegQueryValueExW(key_, w.c_str(), nullptr, nullptr, out.data(), &size);
+      if (rc == ERROR_MORE_DATA) continue;  // it grew meanwhile
+      if (rc != ERROR_SUCCESS) return IoResult::Failure(ErrorText(static_cast<DWORD>(rc)));
+      out.resize(size);
+      return IoResult::Success();
+    }
+    return IoResult::Failure("value keeps changing size");
+  }
+
+  IoResult WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes) override {
+    const LONG rc = RegSetValueExW(key_, Widen(name).c_str(), 0, REG_BINARY, bytes.data(),
+                                   static_cast<DWORD>(bytes.size()));
+    if (rc != ERROR_SUCCESS) return IoResult::Failure(ErrorText(static_cast<DWORD>(rc)));
+    return IoResult::Success();
+  }
+
+ private:
+  HKEY key_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreateKey(RegistryRoot root, std::string_view path) {
+  HKEY rootKey;
+  if (root == kHkeyCurrentUser) {
+    rootKey = HKEY_CURRENT_USER;
+  } else if (root == kHkeyLocalMachine) {
+    rootKey = HKEY_LOCAL_MACHINE;
+  } else {
+    return nullptr;
+  }
+  std::wstring w = Widen(path);
+  while (!w.empty() && w.front() == L'\\') w.erase(w.begin());  // relative to the root either way
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(rootKey, w.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return std::make_unique<Win32RegistryKey>(key);
+}
+
+// ---- windowing ---------------------------------------------------------------
+
+namespace {
+constexpr wchar_t kTimerWindowClass[] = L"zr.TimerWindow";
+}
+
+Win32Windowing::Win32Windowing() : instance_(GetModuleHandleW(nullptr)) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = TimerWindowProc;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kTimerWindowClass;
+  RegisterClassExW(&wc);
+  timerWindow_ = CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr);
+  SetWindowLongPtrW(timerWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Win32Windowing::~Win32Windowing() {
+  for (const auto& [id, tick] : timers_) KillTimer(timerWindow_, id);
+  if (timerWindow_ != nullptr) ::DestroyWindow(timerWindow_);
+}
+
+void Win32Windowing::RegisterClassOnce(const std::wstring& className) {
+  if (registered_.count(className) != 0) return;
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance_;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = className.c_str();
+  RegisterClassExW(&wc);
+  registered_.insert(className);
+}
+
+WindowHandle Win32Windowing::CreateHiddenWindow(std::string_view className, std::string_view title,
+                                                WindowProcedure procedure) {
+  const std::wstring cls = Widen(className);
+  RegisterClassOnce(cls);
+  auto* proc = new WindowProcedure(std::move(procedure));
+  // A tool window that is never shown has no task-bar button and stays off
+  // the screen; as a top-level window it is found by its class name.
+  HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, cls.c_str(), Widen(title).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                              nullptr, instance_, proc);
+  if (hwnd == nullptr) {
+    delete proc;
+    return 0;
+  }
+  return reinterpret_cast<WindowHandle>(hwnd);
+}
+
+LRESULT CALLBACK Win32Windowing::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    const auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+  }
+  auto* proc = reinterpret_cast<WindowProcedure*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    delete proc;
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+  if (proc != nullptr && *proc) {
+    const WindowProcedure local = *proc;  // the handler may destroy the window
+    if (const auto r = local(msg, wParam, lParam)) return *r;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void Win32Windowing::DestroyWindow(WindowHandle window) { ::DestroyWindow(reinterpret_cast<HWND>(window)); }
+
+void Win32Windowing::SetWindowTitle(WindowHandle window, std::string_view title) {
+  SetWindowTextW(reinterpret_cast<HWND>(window), Widen(title).c_str());
+}
+
+WindowHandle Win32Windowing::FindWindowByClass(std::string_view className) {
+  return reinterpret_cast<WindowHandle>(FindWindowW(Widen(className).c_str(), nullptr));
+}
+
+bool Win32Windowing::PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+  return PostMessageW(reinterpret_cast<HWND>(window), msg, wParam, lParam) != 0;
+}
+
+std::intptr_t Win32Windowing::SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                                          std::intptr_t lParam) {
+  return SendMessageW(reinterpret_cast<HWND>(window), msg, wParam, lParam);
+}
+
+TimerId Win32Windowing::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
+  const TimerId id = nextTimer_++;
+  timers_[id] = std::move(onTick);
+  SetTimer(timerWindow_, id, intervalMs, nullptr);
+  return id;
+}
+
+void Win32Windowing::StopTimer(TimerId timer) {
+  KillTimer(timerWindow_, timer);
+  timers_.erase(timer);
+}
+
+LRESULT CALLBACK Win32Windowing::TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_TIMER) {
+    auto* self = reinterpret_cast<Win32Windowing*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self != nullptr) {
+      const auto it = self->timers_.find(static_cast<TimerId>(wParam));
+      if (it != self->timers_.end()) {
+        const std::function<void()> tick = it->second;  // the tick may stop its own timer
+        if (tick) tick();
+      }
+    }
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void Win32Windowing::RunMessageLoop() {
+  MSG m;
+  while (!quitReceived_) {
+    const BOOL r = GetMessageW(&m, nullptr, 0, 0);
+    if (r == 0 || r == -1) break;
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+  quitReceived_ = true;
+}
+
+void Win32Windowing::Quit() {
+  quitRequested_ = true;
+  PostQuitMessage(0);
+}
+
+void Win32Windowing::ProcessMessages() {
+  MSG m;
+  while (!quitReceived_ && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (m.message == WM_QUIT) {
+      quitReceived_ = true;
+      break;
+    }
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+}  // namespace zr::win32

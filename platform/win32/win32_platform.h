@@ -1,0 +1,88 @@
+// The real platform: Win32 calls as the program makes them on Windows.
+#pragma once
+
+#include "platform/win32/windows_h.h"
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace zr::win32 {
+
+class Win32System final : public System {
+ public:
+  bool MutexExists(std::string_view name) override;
+  MutexHandle CreateOwnedMutex(std::string_view name, bool& alreadyExisted) override;
+  void ReleaseMutex(MutexHandle mutex) override;
+  void DebugOutput(std::string_view text) override;
+};
+
+class Win32Files final : public FileSystem {
+ public:
+  bool FileExists(std::string_view path) override;
+  bool FolderExists(std::string_view path) override;
+  bool CreateFolder(std::string_view path) override;
+  FileReadResult ReadFile(std::string_view path, std::size_t maxBytes) override;
+  IoResult ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
+  bool DeleteFile(std::string_view path) override;
+  std::string ExecutableFolder() override;
+  std::string DocumentsFolder() override;
+};
+
+class Win32Registry final : public Registry {
+ public:
+  std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
+};
+
+class Win32Windowing final : public Windowing {
+ public:
+  Win32Windowing();
+  ~Win32Windowing() override;
+
+  WindowHandle CreateHiddenWindow(std::string_view className, std::string_view title,
+                                  WindowProcedure procedure) override;
+  void DestroyWindow(WindowHandle window) override;
+  void SetWindowTitle(WindowHandle window, std::string_view title) override;
+  WindowHandle FindWindowByClass(std::string_view className) override;
+  bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                            std::intptr_t lParam) override;
+  TimerId StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
+  void StopTimer(TimerId timer) override;
+  void RunMessageLoop() override;
+  void Quit() override;
+  bool QuitRequested() const override { return quitRequested_; }
+  void ProcessMessages() override;
+  void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void RegisterClassOnce(const std::wstring& className);
+
+  HINSTANCE instance_;
+  HWND timerWindow_ = nullptr;
+  std::set<std::wstring> registered_;
+  std::map<TimerId, std::function<void()>> timers_;
+  TimerId nextTimer_ = 1;
+  bool quitRequested_ = false;
+  bool quitReceived_ = false;
+};
+
+class Win32Platform {
+ public:
+  Win32Platform() : platform_{system_, files_, registry_, windowing_} {}
+  Platform& platform() { return platform_; }
+
+ private:
+  Win32System system_;
+  Win32Files files_;
+  Win32Registry registry_;
+  Win32Windowing windowing_;
+  Platform platform_;
+};
+
+}  // namespace zr::win32

@@ -1,0 +1,13 @@
+// <windows.h> for the adapters. Its A/W macros would rename the ports'
+// methods of the same names, so they go; the adapters call the W functions
+// by their own names.
+#pragma once
+
+#include <windows.h>
+
+#undef DeleteFile
+#undef ReplaceFile
+#undef PostMessage
+#undef SendMessage
+#undef CreateMutex
+#undef FindWindow

@@ -1,0 +1,50 @@
+// Windows, messages, timers, the message loop and sleeping, as seen by the
+// program's main thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace zr {
+
+using WindowHandle = std::uintptr_t;  // 0: none
+using TimerId = std::uint32_t;        // 0: none
+
+// A window's message handler. An empty result hands the message to the
+// platform's default handling.
+using WindowProcedure =
+    std::function<std::optional<std::intptr_t>(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)>;
+
+class Windowing {
+ public:
+  virtual ~Windowing() = default;
+
+  // A top-level window that is never shown, has no task-bar button and is
+  // found by other processes through its class name.
+  virtual WindowHandle CreateHiddenWindow(std::string_view className, std::string_view title,
+                                          WindowProcedure procedure) = 0;
+  virtual void DestroyWindow(WindowHandle window) = 0;
+  virtual void SetWindowTitle(WindowHandle window, std::string_view title) = 0;
+  virtual WindowHandle FindWindowByClass(std::string_view className) = 0;
+
+  virtual bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+  virtual std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                                    std::intptr_t lParam) = 0;
+
+  // A repeating timer of the main thread; `onTick` runs from the message loop.
+  virtual TimerId StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) = 0;
+  virtual void StopTimer(TimerId timer) = 0;
+
+  // Runs the message loop until Quit.
+  virtual void RunMessageLoop() = 0;
+  // Ends the message loop (the application is told to terminate).
+  virtual void Quit() = 0;
+  virtual bool QuitRequested() const = 0;
+  // Dispatches every pending message of the main thread, then returns.
+  virtual void ProcessMessages() = 0;
+  virtual void Sleep(std::uint32_t ms) = 0;
+};
+
+}  // namespace zr

@@ -1,0 +1,123 @@
+// The program entry and the monitor form over the simulated platform.
+#include <gtest/gtest.h>
+
+#include "app/messages.h"
+#include "app/monitor_form.h"
+#include "app/monitor_program.h"
+#include "platform/sim/sim_world.h"
+
+namespace zr {
+namespace {
+
+using sim::SimProcess;
+using sim::SimWorld;
+
+TEST(Startup, FirstInstanceCreatesTheHiddenMonitorWindowAndSetsTheVendorCollection) {
+  SimWorld world;
+  SimProcess process(world);
+  MonitorProgram program(process.platform());
+  ASSERT_TRUE(program.Start());
+  const auto* window = world.desktop.FindByClass("ZEDEZAVadi");
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(window->visible);
+  EXPECT_EQ(program.Globals().HidUsageAndPage, kVendorCollection);
+  EXPECT_FALSE(program.Form()->bStartingUp);
+  EXPECT_TRUE(world.mutexes["ZEDEZAVadi"] > 0);
+}
+
+TEST(Startup, ASecondInstanceEndsAtOnceWithoutAWindow) {
+  SimWorld world;
+  SimProcess first(world);
+  MonitorProgram running(first.platform());
+  ASSERT_TRUE(running.Start());
+
+  SimProcess second(world);
+  EXPECT_EQ(RunMonitor(second.platform()), 0);
+  EXPECT_EQ(world.desktop.CountByClass("ZEDEZAVadi"), 1);
+  EXPECT_TRUE(world.mutexes["ZEDEZAVadi"] > 0);  // the first one still holds it
+}
+
+TEST(Startup, TwoStartsRacingForTheMutexLeaveOneInstance) {
+  SimWorld world;
+  SimProcess loser(world);
+  SimProcess winner(world);
+  MonitorProgram winnerProgram(winner.platform());
+  // The other start takes the mutex just after this one found none.
+  loser.system().beforeCreateMutex = [&] { ASSERT_TRUE(winnerProgram.Start()); };
+  MonitorProgram loserProgram(loser.platform());
+  EXPECT_FALSE(loserProgram.Start());
+  EXPECT_EQ(loserProgram.Form(), nullptr);
+  EXPECT_EQ(world.mutexes["ZEDEZAVadi"], 1);
+}
+
+TEST(Startup, WmCloseEndsTheLoopAndReleasesTheMutexSoANewStartWorks) {
+  SimWorld world;
+  {
+    SimProcess process(world);
+    world.files.PutText(process.ExeFolder() + "config.ini", "[IncludeHIDDeviceList]\nid1=A\n");
+    // Some tool sends WM_CLOSE five seconds after the start.
+    auto& q = process.queue();
+    const TimerId t = q.StartTimer(5000, [&] { q.PostMessage(q.FindWindowByClass("ZEDEZAVadi"), kWmClose, 0, 0); });
+    EXPECT_EQ(RunMonitor(process.platform()), 0);
+    q.StopTimer(t);
+    EXPECT_EQ(world.Now(), 5000u);
+    EXPECT_EQ(world.desktop.FindByClass("ZEDEZAVadi"), nullptr);
+  }
+  EXPECT_EQ(world.mutexes["ZEDEZAVadi"], 0);
+  SimProcess again(world);
+  MonitorProgram program(again.platform());
+  EXPECT_TRUE(program.Start());
+}
+
+TEST(Startup, SessionEndFinishesBeforeTheHandlerReturns) {
+  SimWorld world;
+  SimProcess process(world);
+  MonitorProgram program(process.platform());
+  ASSERT_TRUE(program.Start());
+  auto& q = process.queue();
+  const WindowHandle w = q.FindWindowByClass("ZEDEZAVadi");
+  EXPECT_EQ(q.SendMessage(w, kWmQueryEndSession, 0, 0), 1);
+  EXPECT_EQ(q.SendMessage(w, kWmEndSession, 0, 0), 0);  // not ending: nothing happens
+  EXPECT_FALSE(q.QuitRequested());
+  q.SendMessage(w, kWmEndSession, 1, 0);
+  EXPECT_EQ(world.mutexes["ZEDEZAVadi"], 0);
+  EXPECT_TRUE(q.QuitRequested());
+  EXPECT_TRUE(program.Form()->FIncludeHidDeviceList.empty());
+  program.Finish();
+  EXPECT_EQ(program.Form(), nullptr);
+  EXPECT_EQ(program.DM(), nullptr);
+}
+
+class IncludeList : public ::testing::Test {
+ protected:
+  std::vector<std::string> Load(const char* ini) {
+    if (ini) world.files.PutText(process.ExeFolder() + "config.ini", ini);
+    MonitorProgram program(process.platform());
+    EXPECT_TRUE(program.Start());
+    return program.Form()->FIncludeHidDeviceList;
+  }
+  SimWorld world;
+  SimProcess process{world};
+};
+
+TEST_F(IncludeList, AMissingKeyEndsTheList) {
+  EXPECT_EQ(Load("[IncludeHIDDeviceList]\nid1=HID\\A\nid2=hid\\b\nid4=HID\\D\n"),
+            (std::vector<std::string>{"HID\\A", "hid\\b"}));
+}
+
+TEST_F(IncludeList, AtMost101EntriesAreRead) {
+  std::string ini = "[IncludeHIDDeviceList]\n";
+  for (int n = 1; n <= 102; ++n) ini += "id" + std::to_string(n) + "=HID\\" + std::to_string(n) + "\n";
+  const auto list = Load(ini.c_str());
+  ASSERT_EQ(list.size(), 101u);
+  EXPECT_EQ(list.back(), "HID\\101");
+}
+
+TEST_F(IncludeList, NoFileNoSectionOrNoId1GivesAnEmptyList) {
+  EXPECT_TRUE(Load(nullptr).empty());
+  EXPECT_TRUE(Load("[Other]\nid1=X\n").empty());
+  EXPECT_TRUE(Load("[IncludeHIDDeviceList]\nid1=\nid2=X\n").empty());
+}
+
+}  // namespace
+}  // namespace zr

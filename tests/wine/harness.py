@@ -1,0 +1,296 @@
+"""Wine test harness: a Wine prefix and an X display per test file, the built
+Windows programs copied into a folder of that prefix, and ways to look at
+what they did from outside (windows, registry, files, exit codes).
+
+Every wait is for a condition, with a generous bound; nothing sleeps a fixed
+time to let something happen.
+
+  python3 harness.py make-base-prefix   creates the shared base prefix once
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+BUILD = os.environ.get("ZR_WIN32_BUILD", "")
+WORK = os.environ.get("ZR_WINE_WORK", os.path.join(tempfile.gettempdir(), "zr-wine"))
+BASE_PREFIX = os.path.join(WORK, "base-prefix")
+BASE_HOME = os.path.join(WORK, "base-home")
+BOUND = 60.0  # seconds any single wait may take before the test fails
+
+
+def wine_version():
+    return subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+
+
+def base_env(prefix, home):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": prefix,
+        "WINEARCH": "win32",
+        "WINEDEBUG": "-all",
+        "HOME": home,
+        # No desktop menu entries, no .NET or Gecko installer prompts.
+        "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
+    })
+    env.pop("DISPLAY", None)
+    return env
+
+
+def make_base_prefix():
+    marker = os.path.join(BASE_PREFIX, ".zr-ready")
+    version = wine_version()
+    if os.path.exists(marker):
+        with open(marker) as f:
+            if f.read() == version:
+                return
+    shutil.rmtree(BASE_PREFIX, ignore_errors=True)
+    shutil.rmtree(BASE_HOME, ignore_errors=True)
+    os.makedirs(BASE_HOME)
+    env = base_env(BASE_PREFIX, BASE_HOME)
+    subprocess.run(["wineboot", "-i"], env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # No crash dialogs: a crash must show as a failed test, not a window.
+    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
+                    "REG_DWORD", "/d", "0", "/f"], env=env, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, check=True)
+    # The user folders of a new prefix are links into $HOME; copies of the
+    # prefix must each have folders of their own.
+    users = os.path.join(BASE_PREFIX, "drive_c", "users")
+    for user in os.listdir(users):
+        udir = os.path.join(users, user)
+        for name in os.listdir(udir):
+            path = os.path.join(udir, name)
+            if os.path.islink(path):
+                os.unlink(path)
+                os.makedirs(path)
+    with open(marker, "w") as f:
+        f.write(version)
+
+
+def wait_for(condition, what, timeout=BOUND, step=0.05):
+    """Waits until condition() is true (returns its value)."""
+    end = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(step)
+
+
+def parse_reg_export(text):
+    """Values of a .reg export: {key: {name: (kind, value)}}, with REG_BINARY
+    as bytes, dword as int and strings as str."""
+    keys = {}
+    current = None
+    logical = []
+    lines = text.splitlines()
+    i = 0
+    while i < len(lines):
+        line = lines[i].rstrip()
+        while line.endswith("\\") and i + 1 < len(lines):
+            i += 1
+            line = line[:-1] + lines[i].strip()
+        i += 1
+        logical.append(line)
+    for line in logical:
+        if line.startswith("[") and line.endswith("]"):
+            current = keys.setdefault(line[1:-1], {})
+            continue
+        if current is None or "=" not in line or not line.startswith('"'):
+            continue
+        end = 1
+        while True:  # the name ends at the first unescaped quote
+            if line[end] == "\\":
+                end += 2
+                continue
+            if line[end] == '"':
+                break
+            end += 1
+        name = line[1:end].replace('\\"', '"').replace("\\\\", "\\")
+        data = line[end + 2:]
+        if data.startswith("hex:"):
+            body = data[4:].replace(",", "").strip()
+            current[name] = ("binary", bytes.fromhex(body))
+        elif data.startswith("dword:"):
+            current[name] = ("dword", int(data[6:], 16))
+        elif data.startswith('"'):
+            current[name] = ("string", data[1:-1].replace('\\"', '"').replace("\\\\", "\\"))
+        else:
+            current[name] = ("other", data)
+    return keys
+
+
+class WineMachine:
+    """A copy of the base prefix with its own X display and wineserver."""
+
+    def __init__(self, name):
+        os.makedirs(WORK, exist_ok=True)
+        self.root = tempfile.mkdtemp(prefix=name + "-", dir=WORK)
+        self.prefix = os.path.join(self.root, "prefix")
+        self.home = os.path.join(self.root, "home")
+        os.makedirs(self.home)
+        subprocess.run(["cp", "-a", BASE_PREFIX, self.prefix], check=True)
+        self.env = base_env(self.prefix, self.home)
+        self.xvfb = None
+        self._start_display()
+        self.processes = []
+        users = os.path.join(self.prefix, "drive_c", "users")
+        self.user = [u for u in os.listdir(users) if u.lower() != "public"][0]
+        self.documents = os.path.join(users, self.user, "Documents")
+        self.documents_win = "C:\\users\\%s\\Documents" % self.user
+        # A persistent wineserver keeps every program start quick.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        # The first program of a prefix starts Wine's own services, which keep
+        # the standard handles they inherit: give them none of ours, or a
+        # later program's captured output would never reach its end.
+        subprocess.run(["wine", "cmd.exe", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=BOUND, check=True)
+
+    def _start_display(self):
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        with os.fdopen(read_fd, "rb") as r:
+            while not number.endswith(b"\n"):
+                chunk = r.read(1)
+                if not chunk:
+                    raise RuntimeError("Xvfb did not start")
+                number += chunk
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+
+    def close(self):
+        for p in self.processes:
+            if p.poll() is None:
+                p.kill()
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+        if self.xvfb is not None:
+            self.xvfb.send_signal(signal.SIGTERM)
+            self.xvfb.wait(timeout=BOUND)
+        if not os.environ.get("ZR_KEEP_WINE"):
+            shutil.rmtree(self.root, ignore_errors=True)
+
+    # ---- folders --------------------------------------------------------
+    def c_path(self, win_path):
+        """The Linux path of C:\\..."""
+        assert win_path[:3].upper() == "C:\\"
+        return os.path.join(self.prefix, "drive_c", *win_path[3:].split("\\"))
+
+    def install(self, folder="C:\\zrmon", config=None, programs=("zrmon.exe",)):
+        """Copies the built programs into a folder of the prefix, laid out as
+        they ship, with `config` as config.ini (None: no config.ini)."""
+        target = self.c_path(folder)
+        os.makedirs(target, exist_ok=True)
+        for program in programs:
+            shutil.copy(os.path.join(BUILD, "dist", program), target)
+        if config is not None:
+            with open(os.path.join(target, "config.ini"), "w", newline="\r\n") as f:
+                f.write(config)
+        return folder
+
+    # ---- programs -------------------------------------------------------
+    def tool_path(self, name):
+        return os.path.join(BUILD, "tools", name)
+
+    def start(self, exe_win_path, *args):
+        """Starts a program of the prefix; its output goes to a log file."""
+        log = open(os.path.join(self.root, "programs.log"), "ab")
+        p = subprocess.Popen(["wine", self.c_path(exe_win_path)] + list(args), env=self.env,
+                             cwd=os.path.dirname(self.c_path(exe_win_path)),
+                             stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        log.close()
+        self.processes.append(p)
+        return p
+
+    def run(self, exe, *args, timeout=BOUND):
+        """Runs a program to its end: (exit code, stdout)."""
+        r = subprocess.run(["wine", exe] + list(args), env=self.env, stdin=subprocess.DEVNULL,
+                           capture_output=True, text=True, timeout=timeout)
+        return r.returncode, r.stdout
+
+    def tool(self, *args, timeout=BOUND):
+        return self.run(self.tool_path("zrtool.exe"), *[str(a) for a in args], timeout=timeout)
+
+    def wait_window(self, cls, timeout_ms=int(BOUND * 1000)):
+        rc, out = self.tool("wait-window", cls, timeout_ms)
+        if rc != 0:
+            raise AssertionError("no window of class %s appeared" % cls)
+        return out.strip()
+
+    def window_exists(self, cls):
+        return self.tool("wait-window", cls, 0)[0] == 0
+
+    def window_info(self, cls):
+        rc, out = self.tool("window-info", cls)
+        if rc != 0:
+            return None
+        return dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+
+    def wait_exit(self, process, timeout=BOUND):
+        try:
+            process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the program did not end")
+        return process.returncode
+
+    # ---- registry -------------------------------------------------------
+    def reg_export(self, key):
+        """{name: (kind, value)} of one key, or None when it does not exist."""
+        out = os.path.join(self.root, "export.reg")
+        if os.path.exists(out):
+            os.unlink(out)
+        r = subprocess.run(["wine", "reg", "export", key, "Z:" + out.replace("/", "\\"), "/y"], env=self.env,
+                           capture_output=True)
+        if r.returncode != 0 or not os.path.exists(out):
+            return None
+        with open(out, "rb") as f:
+            raw = f.read()
+        text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("latin-1")
+        keys = parse_reg_export(text)
+        for name, values in keys.items():
+            if name.lower() == key.replace("HKCU", "HKEY_CURRENT_USER").lower():
+                return values
+        return None
+
+    def reg_add(self, key, name, kind, data):
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env=self.env,
+                       check=True, capture_output=True)
+
+
+class WineTestCase(unittest.TestCase):
+    """One machine for all tests of the class, which run one after another."""
+
+    machine = None
+
+    @classmethod
+    def setUpClass(cls):
+        if not BUILD:
+            raise unittest.SkipTest("ZR_WIN32_BUILD is not set")
+        make_base_prefix()
+        cls.machine = WineMachine(cls.__name__)
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.machine is not None:
+            cls.machine.close()
+
+
+def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "make-base-prefix":
+        make_base_prefix()
+        return
+    unittest.main(verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,85 @@
+// zrtool.exe: a small Windows console program the Wine tests use to look at
+// and talk to windows from outside, as another program would.
+//
+//   zrtool wait-window CLASS [TIMEOUT_MS]     prints the window handle; exit 1 on timeout
+//   zrtool wait-no-window CLASS [TIMEOUT_MS]  exit 1 while it still exists at the timeout
+//   zrtool window-info CLASS                  prints the window's facts as key=value lines
+//   zrtool post CLASS MSG [WPARAM [LPARAM]]   PostMessage; exit 1 when there is no window
+//   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
+//   zrtool mutex-exists NAME                  exit 0 when the named mutex exists, else 1
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+HWND Find(const wchar_t* cls) { return FindWindowW(cls, nullptr); }
+
+long long Arg(int argc, wchar_t** argv, int i, long long fallback) {
+  return argc > i ? std::wcstoll(argv[i], nullptr, 0) : fallback;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: zrtool wait-window|wait-no-window|window-info|post|send|mutex-exists ...\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) return Usage();
+  const std::wstring cmd = argv[1];
+  const wchar_t* name = argv[2];
+  if (cmd == L"wait-window" || cmd == L"wait-no-window") {
+    const bool wantPresent = cmd == L"wait-window";
+    const DWORD timeout = static_cast<DWORD>(Arg(argc, argv, 3, 20000));
+    const DWORD start = GetTickCount();
+    for (;;) {
+      HWND h = Find(name);
+      if ((h != nullptr) == wantPresent) {
+        if (wantPresent) std::printf("%p\n", static_cast<void*>(h));
+        return 0;
+      }
+      if (GetTickCount() - start > timeout) return 1;
+      Sleep(20);
+    }
+  }
+  if (cmd == L"window-info") {
+    HWND h = Find(name);
+    if (h == nullptr) return 1;
+    const LONG style = GetWindowLongW(h, GWL_STYLE);
+    const LONG ex = GetWindowLongW(h, GWL_EXSTYLE);
+    wchar_t title[256] = {};
+    GetWindowTextW(h, title, 255);
+    std::printf("visible=%d\n", IsWindowVisible(h) ? 1 : 0);
+    std::printf("toplevel=%d\n", GetAncestor(h, GA_PARENT) == GetDesktopWindow() ? 1 : 0);
+    std::printf("owner=%p\n", static_cast<void*>(GetWindow(h, GW_OWNER)));
+    std::printf("toolwindow=%d\n", (ex & WS_EX_TOOLWINDOW) ? 1 : 0);
+    std::printf("appwindow=%d\n", (ex & WS_EX_APPWINDOW) ? 1 : 0);
+    std::printf("style=0x%08lx\n", static_cast<unsigned long>(style));
+    std::printf("title=%ls\n", title);
+    return 0;
+  }
+  if (cmd == L"post" || cmd == L"send") {
+    if (argc < 4) return Usage();
+    HWND h = Find(name);
+    if (h == nullptr) return 1;
+    const UINT msg = static_cast<UINT>(Arg(argc, argv, 3, 0));
+    const WPARAM w = static_cast<WPARAM>(Arg(argc, argv, 4, 0));
+    const LPARAM l = static_cast<LPARAM>(Arg(argc, argv, 5, 0));
+    if (cmd == L"post") return PostMessageW(h, msg, w, l) ? 0 : 1;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(h, msg, w, l, SMTO_NORMAL, 30000, &result)) return 1;
+    std::printf("%lld\n", static_cast<long long>(result));
+    return 0;
+  }
+  if (cmd == L"mutex-exists") {
+    HANDLE m = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, name);
+    if (m == nullptr) return 1;
+    CloseHandle(m);
+    return 0;
+  }
+  return Usage();
+}
