@@ -1,5 +1,8 @@
 #include "app/monitor_form.h"
 
+#include <exception>
+#include <string>
+
 #include "app/messages.h"
 #include "common/ini_file.h"
 #include "profile/dm.h"
@@ -57,7 +60,18 @@ void ZEDEZAVadi::ProcessMessageAndSleep50ms() {
 
 void ZEDEZAVadi::Exit() { application_.Terminate(); }
 
-std::optional<std::intptr_t> ZEDEZAVadi::WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t) {
+std::optional<std::intptr_t> ZEDEZAVadi::WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  try {
+    return HandleMessage(msg, wParam, lParam);
+  } catch (const std::exception& e) {
+    // The application's error handler: a failed reaction is reported and the
+    // monitor goes on.
+    platform_.system.DebugOutput("message " + std::to_string(msg) + " failed: " + e.what());
+    return 0;
+  }
+}
+
+std::optional<std::intptr_t> ZEDEZAVadi::HandleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t) {
   switch (msg) {
     case kWmClose:
       // Tools that close programs send WM_CLOSE: the same end as Exit, and

@@ -43,6 +43,7 @@ class ZEDEZAVadi {
 
  private:
   std::optional<std::intptr_t> WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+  std::optional<std::intptr_t> HandleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
   // Exit: the orderly end of the program, also for WM_CLOSE.
   void Exit();
 

@@ -205,6 +205,13 @@ void SimFileSystem::AddFolder(std::string_view path) {
   }
 }
 
+void SimFileSystem::RemoveFolder(std::string_view path) {
+  const std::string n = Norm(path);
+  auto inside = [&](const std::string& p) { return p == n || p.rfind(n + "\\", 0) == 0; };
+  std::erase_if(folders_, inside);
+  std::erase_if(files_, [&](const auto& f) { return inside(f.first); });
+}
+
 void SimFileSystem::PutFile(std::string_view path, std::vector<std::uint8_t> bytes) {
   const std::string n = Norm(path);
   AddFolder(ParentOf(n));

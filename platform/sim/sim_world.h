@@ -76,6 +76,8 @@ class SimFileSystem final : public FileSystem {
 
   // Test access. Folders along the path are created as needed.
   void AddFolder(std::string_view path);
+  // Removes the folder with everything in it.
+  void RemoveFolder(std::string_view path);
   void PutFile(std::string_view path, std::vector<std::uint8_t> bytes);
   void PutText(std::string_view path, std::string_view text);
   std::optional<std::vector<std::uint8_t>> GetFile(std::string_view path) const;

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -302,7 +303,13 @@ LRESULT CALLBACK Win32Windowing::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
   }
   if (proc != nullptr && *proc) {
     const WindowProcedure local = *proc;  // the handler may destroy the window
-    if (const auto r = local(msg, wParam, lParam)) return *r;
+    try {
+      if (const auto r = local(msg, wParam, lParam)) return *r;
+    } catch (const std::exception& e) {
+      // An error must never unwind through the platform's dispatch.
+      OutputDebugStringW(Widen(std::string("window message ") + std::to_string(msg) + ": " + e.what()).c_str());
+      return 0;
+    }
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -346,7 +353,11 @@ LRESULT CALLBACK Win32Windowing::TimerWindowProc(HWND hwnd, UINT msg, WPARAM wPa
       const auto it = self->timers_.find(static_cast<TimerId>(wParam));
       if (it != self->timers_.end()) {
         const std::function<void()> tick = it->second;  // the tick may stop its own timer
-        if (tick) tick();
+        try {
+          if (tick) tick();
+        } catch (const std::exception& e) {
+          OutputDebugStringW(Widen(std::string("timer: ") + e.what()).c_str());
+        }
       }
     }
     return 0;

@@ -1,0 +1,14 @@
+// The storage options and the other options of config.ini.
+#pragma once
+
+#include "common/ini_file.h"
+#include "profile/records.h"
+
+namespace zr {
+
+// Section "options"; the registry folder is "software\" + the value.
+TOptionsFromConfigFile ReadOptionsFromConfigFile(const IniFile& ini);
+// Sections "OtherConfig" and "HelpFiles".
+TOtherConfig ReadOtherConfig(const IniFile& ini);
+
+}  // namespace zr
