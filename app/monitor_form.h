@@ -3,21 +3,28 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/application.h"
 #include "app/globals.h"
+#include "app/tray_icon.h"
 #include "platform/platform.h"
 
 namespace zr {
 
 class TDM;
 
+// The update site of the product, opened by the form's link and button.
+inline constexpr char kUpdateWebSite[] = "https://www.example.com/gaming-mouse/update";
+
 class ZEDEZAVadi {
  public:
-  // Creates the window and runs FormCreate.
+  // Creates the window with its components and runs FormCreate.
   ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, MonitorGlobals& globals);
   // Runs FormDestroy (unless it ran already) and destroys the window.
   ~ZEDEZAVadi();
@@ -33,6 +40,23 @@ class ZEDEZAVadi {
   void ProcessMessageAndSleep10ms();
   void ProcessMessageAndSleep50ms();
 
+  // The tray and the configuration program.
+  void ApplyLanguageAndTexts();
+  void ShowConfigApplication();
+  void NotifyConfigApplication();
+  // Safe from any thread: the icon goes on the main thread.
+  void HideTrayIcon();
+
+  // Click handlers.
+  void TrayIconDblClick();
+  void Config1Click();
+  void About1Click();
+  void Exit1Click();
+  void ImageMainClick();
+  void BTNOKClick();
+  void BtnGoWebClick();
+  void BitmapStateButton1Click();
+
   WindowHandle Handle() const { return handle_; }
 
   bool bStartingUp = false;
@@ -40,16 +64,34 @@ class ZEDEZAVadi {
 
   TDM& DM;
   MonitorGlobals& Globals;
+  std::unique_ptr<TTrayIcon> TrayIcon1;
+  TPopupMenu MyPopupMenu;
+
+  // The face, shown only through the About item.
+  struct Face {
+    ControlHandle ImageMain = 0;
+    ControlHandle BitmapStateButton1 = 0;
+    ControlHandle AboutHeading = 0;
+    ControlHandle BTNOK = 0;
+    ControlHandle AboutPanel = 0;
+    std::vector<ControlHandle> AboutLabels;
+    ControlHandle labelupdatewebsite = 0;
+    ControlHandle BtnGoWeb = 0;
+  } face;
+
+  // Turns a source text into the current language.
+  std::function<std::string(std::string_view)> TranslateText = [](std::string_view t) { return std::string(t); };
 
  private:
   std::optional<std::intptr_t> WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
   std::optional<std::intptr_t> HandleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
-  // Exit: the orderly end of the program, also for WM_CLOSE.
-  void Exit();
+  void CreateComponents();
+  void CreateFace();
+  void OpenUpdateWebSite();
+  void OnReloadSettings();
 
   // Steps of FormCreate and FormDestroy whose components come with later
   // building steps; they keep their places in the order.
-  void ApplyLanguageAndTexts() {}
   void InitCPIUnit() {}
   void SetWheelHookRules() {}
   void CheckDeviceAndApply() {}
@@ -62,5 +104,8 @@ class ZEDEZAVadi {
   WindowHandle handle_ = 0;
   bool destroyed_ = false;
 };
+
+// Private messages of the form to itself.
+inline constexpr std::uint32_t kWmHideTrayIcon = 0x0400 + 2;  // WM_USER + 2
 
 }  // namespace zr

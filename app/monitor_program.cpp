@@ -42,6 +42,7 @@ void MonitorProgram::Finish() {
 }
 
 void MonitorProgram::EndSession() {
+  if (form_) form_->NotifyConfigApplication();
   ReleaseMutex();
   if (form_) form_->FormDestroy();
   application_.Terminate();

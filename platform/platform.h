@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/windowing.h"
 
@@ -14,6 +15,8 @@ struct Platform {
   FileSystem& files;
   Registry& registry;
   Windowing& windowing;
+  ShellPort& shell;
+  TrayPort& tray;
 };
 
 }  // namespace zr

@@ -7,6 +7,8 @@
 //   zrtool post CLASS MSG [WPARAM [LPARAM]]   PostMessage; exit 1 when there is no window
 //   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
 //   zrtool mutex-exists NAME                  exit 0 when the named mutex exists, else 1
+//   zrtool visible-texts CLASS                prints the text of every visible top-level window of CLASS
+//   zrtool menu-items                         prints the items of the open pop-up menu, one a line
 #include <windows.h>
 
 #include <cstdio>
@@ -17,8 +19,32 @@ namespace {
 
 HWND Find(const wchar_t* cls) { return FindWindowW(cls, nullptr); }
 
+std::string Utf8(const wchar_t* text) {
+  char buf[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, buf, sizeof buf - 1, nullptr, nullptr);
+  return buf;
+}
+
 long long Arg(int argc, wchar_t** argv, int i, long long fallback) {
   return argc > i ? std::wcstoll(argv[i], nullptr, 0) : fallback;
+}
+
+struct Search {
+  const wchar_t* cls;
+  int found;
+};
+
+BOOL CALLBACK PrintVisibleText(HWND h, LPARAM p) {
+  auto* s = reinterpret_cast<Search*>(p);
+  wchar_t cls[256] = {};
+  GetClassNameW(h, cls, 255);
+  if (lstrcmpiW(cls, s->cls) == 0 && IsWindowVisible(h)) {
+    wchar_t text[1024] = {};
+    SendMessageTimeoutW(h, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr);
+    std::printf("%s\n", Utf8(text).c_str());
+    ++s->found;
+  }
+  return TRUE;
 }
 
 int Usage() {
@@ -29,9 +55,27 @@ int Usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"menu-items") {
+    HWND menuWindow = FindWindowW(L"#32768", nullptr);
+    if (menuWindow == nullptr) return 1;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
+    const int count = GetMenuItemCount(menu);
+    if (count < 0) return 1;
+    for (int i = 0; i < count; ++i) {
+      wchar_t text[256] = {};
+      GetMenuStringW(menu, static_cast<UINT>(i), text, 255, MF_BYPOSITION);
+      std::printf("%s\n", Utf8(text).c_str());
+    }
+    return 0;
+  }
   if (argc < 3) return Usage();
   const std::wstring cmd = argv[1];
   const wchar_t* name = argv[2];
+  if (cmd == L"visible-texts") {
+    Search search{name, 0};
+    EnumWindows(PrintVisibleText, reinterpret_cast<LPARAM>(&search));
+    return search.found > 0 ? 0 : 1;
+  }
   if (cmd == L"wait-window" || cmd == L"wait-no-window") {
     const bool wantPresent = cmd == L"wait-window";
     const DWORD timeout = static_cast<DWORD>(Arg(argc, argv, 3, 20000));
@@ -59,7 +103,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("toolwindow=%d\n", (ex & WS_EX_TOOLWINDOW) ? 1 : 0);
     std::printf("appwindow=%d\n", (ex & WS_EX_APPWINDOW) ? 1 : 0);
     std::printf("style=0x%08lx\n", static_cast<unsigned long>(style));
-    std::printf("title=%ls\n", title);
+    std::printf("title=%s\n", Utf8(title).c_str());
     return 0;
   }
   if (cmd == L"post" || cmd == L"send") {
