@@ -8,7 +8,10 @@
 //   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
 //   zrtool mutex-exists NAME                  exit 0 when the named mutex exists, else 1
 //   zrtool visible-texts CLASS                prints the text of every visible top-level window of CLASS
-//   zrtool menu-items                         prints the items of the open pop-up menu, one a line
+//   zrtool menu-shot OUT.bmp                  saves a picture of the open pop-up menu; prints its position
+//   zrtool reference-menu OUT.bmp X Y CAPTION...
+//                                             opens a pop-up menu of these captions at X, Y in this
+//                                             process and saves its picture the same way
 #include <windows.h>
 
 #include <cstdio>
@@ -47,6 +50,92 @@ BOOL CALLBACK PrintVisibleText(HWND h, LPARAM p) {
   return TRUE;
 }
 
+// The visible pop-up menu window of another process (or of this one).
+HWND OpenMenuWindow(DWORD process, bool ownProcess) {
+  HWND h = nullptr;
+  while ((h = FindWindowExW(nullptr, h, L"#32768", nullptr)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (IsWindowVisible(h) && ((pid == process) == ownProcess)) return h;
+  }
+  return nullptr;
+}
+
+// Saves what the screen shows in `rc` as a 32-bit bitmap file.
+bool SaveScreen(const RECT& rc, const wchar_t* path) {
+  const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+  if (w <= 0 || h <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+  GdiFlush();
+  BITMAPFILEHEADER fh = {};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(w * h * 4);
+  bool ok = false;
+  if (FILE* f = _wfopen(path, L"wb")) {
+    ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+         std::fwrite(bits, 4, static_cast<size_t>(w * h), f) == static_cast<size_t>(w * h);
+    std::fclose(f);
+  }
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+struct Reference {
+  const wchar_t* path;
+  bool saved;
+};
+Reference* g_reference = nullptr;
+
+LRESULT CALLBACK ReferenceProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_TIMER) {
+    HWND menuWindow = OpenMenuWindow(GetCurrentProcessId(), true);
+    if (menuWindow != nullptr) {
+      KillTimer(hwnd, 1);
+      RECT rc;
+      GetWindowRect(menuWindow, &rc);
+      g_reference->saved = SaveScreen(rc, g_reference->path);
+      EndMenu();
+    }
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, w, l);
+}
+
+int ReferenceMenu(const wchar_t* path, int x, int y, int count, wchar_t** captions) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = ReferenceProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"zrtool.reference";
+  RegisterClassW(&wc);
+  HWND owner = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+  HMENU menu = CreatePopupMenu();
+  for (int i = 0; i < count; ++i) AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), captions[i]);
+  Reference reference{path, false};
+  g_reference = &reference;
+  SetTimer(owner, 1, 200, nullptr);
+  SetForegroundWindow(owner);
+  TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, x, y, 0, owner, nullptr);
+  DestroyMenu(menu);
+  DestroyWindow(owner);
+  return reference.saved ? 0 : 1;
+}
+
 int Usage() {
   std::fprintf(stderr, "usage: zrtool wait-window|wait-no-window|window-info|post|send|mutex-exists ...\n");
   return 2;
@@ -55,18 +144,18 @@ int Usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 2 && std::wstring(argv[1]) == L"menu-items") {
-    HWND menuWindow = FindWindowW(L"#32768", nullptr);
+  if (argc >= 3 && std::wstring(argv[1]) == L"menu-shot") {
+    HWND menuWindow = OpenMenuWindow(GetCurrentProcessId(), false);
     if (menuWindow == nullptr) return 1;
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
-    const int count = GetMenuItemCount(menu);
-    if (count < 0) return 1;
-    for (int i = 0; i < count; ++i) {
-      wchar_t text[256] = {};
-      GetMenuStringW(menu, static_cast<UINT>(i), text, 255, MF_BYPOSITION);
-      std::printf("%s\n", Utf8(text).c_str());
-    }
+    RECT rc;
+    GetWindowRect(menuWindow, &rc);
+    if (!SaveScreen(rc, argv[2])) return 1;
+    std::printf("%ld %ld\n", rc.left, rc.top);
     return 0;
+  }
+  if (argc >= 5 && std::wstring(argv[1]) == L"reference-menu") {
+    return ReferenceMenu(argv[2], static_cast<int>(Arg(argc, argv, 3, 0)), static_cast<int>(Arg(argc, argv, 4, 0)),
+                         argc - 5, argv + 5);
   }
   if (argc < 3) return Usage();
   const std::wstring cmd = argv[1];

@@ -43,7 +43,7 @@ def base_env(prefix, home):
 
 def make_base_prefix():
     marker = os.path.join(BASE_PREFIX, ".zr-ready")
-    version = wine_version()
+    version = wine_version() + " base 2"  # the second part changes with what is set up here
     if os.path.exists(marker):
         with open(marker) as f:
             if f.read() == version:
@@ -57,6 +57,11 @@ def make_base_prefix():
     subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
                     "REG_DWORD", "/d", "0", "/f"], env=env, check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The dialog fonts fall back on a CJK font for Chinese texts.
+    for face in ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif"):
+        subprocess.run(["wine", "reg", "add", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink",
+                        "/v", face, "/t", "REG_MULTI_SZ", "/d", "wqy-microhei.ttc,WenQuanYi Micro Hei", "/f"],
+                       env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["wineserver", "-w"], env=env, check=True)
     # The user folders of a new prefix are links into $HOME; copies of the
     # prefix must each have folders of their own.
