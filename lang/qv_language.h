@@ -71,6 +71,9 @@ struct TLanguageList {
   // The source part of the first line whose translation part equals
   // `translated` (empty when there is none).
   std::string Revert(std::string_view translated) const;
+  // Replaces the lines of that source text by "source=translated", in sorted
+  // place; an empty translation removes them. A source text that is empty or
+  // holds "=", and texts with line breaks, cannot be stored and change nothing.
   void SetTranslation(std::string_view source, std::string_view translated);
 };
 
