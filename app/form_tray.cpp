@@ -7,6 +7,10 @@
 namespace zr {
 
 void ZEDEZAVadi::ApplyLanguageAndTexts() {
+  const std::int32_t stored = DM.FAllProfileSettingInfo.CurrentLanguage;
+  if (qvLanguage1->GetLanguageIndexByShortID(qvLanguage1->Lang()) != stored) {
+    qvLanguage1->SetLang(qvLanguage1->GetLanguageShortIDByIndex(stored));
+  }
   TrayIcon1->SetHint(TranslateText(kTrayHint));
   application_.Title = TranslateText(kApplicationTitle);
   platform_.windowing.SetWindowTitle(handle_, application_.Title);

@@ -14,8 +14,9 @@ constexpr int kFaceWidth = 574;
 constexpr int kFaceHeight = 638;
 }  // namespace
 
-ZEDEZAVadi::ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, MonitorGlobals& globals)
-    : DM(dm), Globals(globals), platform_(platform), application_(application) {
+ZEDEZAVadi::ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, MonitorGlobals& globals,
+                       TTranslationState& translation)
+    : DM(dm), Globals(globals), Translation(translation), platform_(platform), application_(application) {
   handle_ = platform_.windowing.CreateHiddenWindow(
       kMonitorClassName, kApplicationTitle,
       [this](std::uint32_t msg, std::uintptr_t w, std::intptr_t l) { return WindowProc(msg, w, l); }, kFaceWidth,
@@ -26,6 +27,9 @@ ZEDEZAVadi::ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, M
 
 ZEDEZAVadi::~ZEDEZAVadi() {
   FormDestroy();
+  qvLanguage1.reset();
+  faceScene.reset();
+  langForm.reset();
   TrayIcon1.reset();
   if (handle_ != 0) platform_.windowing.DestroyWindow(handle_);
 }
@@ -41,7 +45,12 @@ void ZEDEZAVadi::CreateComponents() {
       {"Exit1", "Exit", true, [this] { Exit1Click(); }},
   };
   CreateFace();
+  TrayIcon1->SetHint(kTrayHint);
   TrayIcon1->SetVisible(true);
+
+  langForm = std::make_unique<TMonitorFormComponents>(*TrayIcon1, MyPopupMenu);
+  qvLanguage1 = std::make_unique<TqvLanguage>(Translation, platform_, platform_.locale, langForm.get());
+  qvLanguage1->LoadFormData(EmbeddedLanguageTable());
 }
 
 void ZEDEZAVadi::CreateFace() {
@@ -67,6 +76,16 @@ void ZEDEZAVadi::CreateFace() {
   // The picture lies under everything else and fills the form.
   face.ImageMain = add(ControlKind::Picture, kApplicationTitle, 0, 0, kFaceWidth, kFaceHeight, true,
                        [this] { ImageMainClick(); });
+
+  // Every text of the face but the address follows the language.
+  faceScene = std::make_unique<TFaceScene>(Translation, w);
+  faceScene->Add(face.BitmapStateButton1, "BitmapStateButton");
+  faceScene->Add(face.AboutHeading, "About");
+  faceScene->Add(face.BTNOK, "OK");
+  const char* labels[] = {"Hardware & Software Information:", "Hardware Core:1.00.00", "Software Core:1.00.00",
+                          "Software Update Website:"};
+  for (size_t i = 0; i < face.AboutLabels.size(); ++i) faceScene->Add(face.AboutLabels[i], labels[i]);
+  Translation.RegisterScene(faceScene.get());
 }
 
 void ZEDEZAVadi::FormCreate() {

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/form_language.h"
 #include "app/globals.h"
 #include "app/tray_icon.h"
+#include "lang/qv_language.h"
 #include "platform/platform.h"
 
 namespace zr {
@@ -25,7 +27,8 @@ inline constexpr char kUpdateWebSite[] = "https://www.example.com/gaming-mouse/u
 class ZEDEZAVadi {
  public:
   // Creates the window with its components and runs FormCreate.
-  ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, MonitorGlobals& globals);
+  ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, MonitorGlobals& globals,
+             TTranslationState& translation);
   // Runs FormDestroy (unless it ran already) and destroys the window.
   ~ZEDEZAVadi();
   ZEDEZAVadi(const ZEDEZAVadi&) = delete;
@@ -64,6 +67,7 @@ class ZEDEZAVadi {
 
   TDM& DM;
   MonitorGlobals& Globals;
+  TTranslationState& Translation;
   std::unique_ptr<TTrayIcon> TrayIcon1;
   TPopupMenu MyPopupMenu;
 
@@ -79,8 +83,11 @@ class ZEDEZAVadi {
     ControlHandle BtnGoWeb = 0;
   } face;
 
-  // Turns a source text into the current language.
-  std::function<std::string(std::string_view)> TranslateText = [](std::string_view t) { return std::string(t); };
+  std::unique_ptr<TMonitorFormComponents> langForm;  // the form as the translation walk sees it
+  std::unique_ptr<TFaceScene> faceScene;
+  std::unique_ptr<TqvLanguage> qvLanguage1;
+
+  std::string TranslateText(std::string_view text) { return Translation.TranslateText(text); }
 
  private:
   std::optional<std::intptr_t> WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);

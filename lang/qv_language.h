@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/locale.h"
 #include "platform/platform.h"
 
 namespace zr {
@@ -91,25 +92,6 @@ std::vector<std::uint8_t> WriteLanguageTable(const TLanguageTable& table);
 // lengths) is skipped: a debugger-output line tells what, the rest is kept.
 // False when anything was skipped.
 bool ReadLanguageTable(std::span<const std::uint8_t> bytes, TLanguageTable& table, System& system);
-
-// ---- locales ----------------------------------------------------------------------
-
-struct TLocaleInfo {
-  std::string LanguageId;    // four hexadecimal digits, such as "0409"
-  std::string LanguageName;  // the locale's localized language name
-  bool HasCountryAbbreviation = false;
-};
-
-// The platform's locale services.
-class LocalePort {
- public:
-  virtual ~LocalePort() = default;
-  // The user default locale's abbreviated language name, such as "ENU".
-  virtual std::string UserAbbreviatedLanguageName() = 0;
-  // The system default language ID (for example 0x0409).
-  virtual std::uint16_t SystemDefaultLanguageId() = 0;
-  virtual std::vector<TLocaleInfo> SupportedLocales() = 0;
-};
 
 // ---- process-wide state --------------------------------------------------------------
 

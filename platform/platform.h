@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/files.h"
+#include "platform/locale.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -17,6 +18,7 @@ struct Platform {
   Windowing& windowing;
   ShellPort& shell;
   TrayPort& tray;
+  LocalePort& locale;
 };
 
 }  // namespace zr

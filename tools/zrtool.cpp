@@ -8,7 +8,9 @@
 //   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
 //   zrtool mutex-exists NAME                  exit 0 when the named mutex exists, else 1
 //   zrtool visible-texts CLASS                prints the text of every visible top-level window of CLASS
-//   zrtool menu-shot OUT.bmp                  saves a picture of the open pop-up menu; prints its position
+//   zrtool front-window                       shows a window of class "zrtool.Front" in front until it is closed
+//   zrtool foreground                         prints the class of the foreground window
+//   zrtool menu-shot OUT.bmp                  saves a picture of the open pop-up menu; prints X Y WIDTH HEIGHT
 //   zrtool reference-menu OUT.bmp X Y CAPTION...
 //                                             opens a pop-up menu of these captions at X, Y in this
 //                                             process and saves its picture the same way
@@ -136,6 +138,29 @@ int ReferenceMenu(const wchar_t* path, int x, int y, int count, wchar_t** captio
   return reference.saved ? 0 : 1;
 }
 
+LRESULT CALLBACK FrontProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, w, l);
+}
+
+int FrontWindow() {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = FrontProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = L"zrtool.Front";
+  RegisterClassW(&wc);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 300, 200, 120,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+  SetForegroundWindow(hwnd);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr, "usage: zrtool wait-window|wait-no-window|window-info|post|send|mutex-exists ...\n");
   return 2;
@@ -144,13 +169,20 @@ int Usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"front-window") return FrontWindow();
+  if (argc == 2 && std::wstring(argv[1]) == L"foreground") {
+    wchar_t cls[256] = {};
+    if (HWND h = GetForegroundWindow()) GetClassNameW(h, cls, 255);
+    std::printf("%s\n", Utf8(cls).c_str());
+    return 0;
+  }
   if (argc >= 3 && std::wstring(argv[1]) == L"menu-shot") {
     HWND menuWindow = OpenMenuWindow(GetCurrentProcessId(), false);
     if (menuWindow == nullptr) return 1;
     RECT rc;
     GetWindowRect(menuWindow, &rc);
     if (!SaveScreen(rc, argv[2])) return 1;
-    std::printf("%ld %ld\n", rc.left, rc.top);
+    std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
     return 0;
   }
   if (argc >= 5 && std::wstring(argv[1]) == L"reference-menu") {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "lang/qv_language.h"
+#include "platform/locale.h"
 
 namespace zr::sim {
 

@@ -626,7 +626,7 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
       queue_(world),
       system_(world),
       files_(world.files, std::move(exeFolder)),
-      platform_{system_, files_, world.registry, queue_, world.shell, world.tray} {
+      platform_{system_, files_, world.registry, queue_, world.shell, world.tray, world.locale} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

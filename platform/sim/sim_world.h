@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_locale.h"
 
 namespace zr::sim {
 
@@ -326,6 +327,7 @@ class SimWorld {
   SimDesktop desktop;
   SimShell shell;
   SimTray tray{desktop};
+  SimLocale locale;
   std::uint32_t RegisterWindowMessage(std::string_view name);
 
   // Named mutexes: name -> open handle count.

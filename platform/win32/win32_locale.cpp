@@ -4,6 +4,7 @@
 #include "platform/win32/windows_h.h"
 
 #include <cwchar>
+#include <optional>
 
 namespace zr::win32 {
 namespace {

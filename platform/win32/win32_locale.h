@@ -2,7 +2,7 @@
 // the supported locales with their language IDs and names.
 #pragma once
 
-#include "lang/qv_language.h"
+#include "platform/locale.h"
 
 namespace zr::win32 {
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_locale.h"
 
 namespace zr::win32 {
 
@@ -105,7 +106,7 @@ class Win32Tray final : public TrayPort {
 
 class Win32Platform {
  public:
-  Win32Platform() : platform_{system_, files_, registry_, windowing_, shell_, tray_} {}
+  Win32Platform() : platform_{system_, files_, registry_, windowing_, shell_, tray_, locale_} {}
   Platform& platform() { return platform_; }
 
  private:
@@ -115,6 +116,7 @@ class Win32Platform {
   Win32Windowing windowing_;
   Win32Shell shell_;
   Win32Tray tray_;
+  Win32Locale locale_;
   Platform platform_;
 };
 

@@ -1,6 +1,9 @@
 // The tray icon, its menu and the link to the configuration program.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+
 #include "app/messages.h"
 #include "app/monitor_form.h"
 #include "app/monitor_program.h"
@@ -13,9 +16,26 @@ namespace {
 using sim::SimProcess;
 using sim::SimWorld;
 
+constexpr char kKey[] = "software\\software\\DAvezodev";
+
+// Global settings as the configuration program stores them, with this
+// language index.
+void StoreLanguage(SimWorld& world, std::int32_t index) {
+  auto all = std::make_unique<TALLGAMESINFO>();
+  std::memset(all.get(), 0, sizeof(TALLGAMESINFO));
+  all->CurrentLanguage = index;
+  const auto* p = reinterpret_cast<const std::uint8_t*>(all.get());
+  world.registry.SetValue(kHkeyCurrentUser, kKey, "ALLPROFILE.pfd", kRegBinary,
+                          std::vector<std::uint8_t>(p, p + sizeof(TALLGAMESINFO)));
+}
+
 class Tray : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(program.Start()); }
+  // English texts, which the tests read most easily.
+  void SetUp() override {
+    StoreLanguage(world, 1);
+    ASSERT_TRUE(program.Start());
+  }
   ZEDEZAVadi& Form() { return *program.Form(); }
   // The configuration program as it runs beside the monitor.
   sim::SimWindow& StartConfigProgram() { return world.desktop.AddPeerWindow("TZRCFGMain"); }
@@ -40,6 +60,68 @@ TEST_F(Tray, TheIconShowsWithTheHintOfTheProgram) {
   EXPECT_EQ(world.tray.Icon()->hint, "Gaming Mouse Driver");
   EXPECT_EQ(world.desktop.FindByClass("ZEDEZAVadi")->title, "Gaming Mouse Monitor");
   EXPECT_EQ(program.Application().Title, "Gaming Mouse Monitor");
+}
+
+TEST(TrayLanguage, AFirstStartShowsTheTextsInTheFirstLanguageAndAReloadSwitchesThem) {
+  SimWorld world;
+  SimProcess process(world);
+  MonitorProgram program(process.platform());
+  ASSERT_TRUE(program.Start());
+  auto* window = world.desktop.FindByClass("ZEDEZAVadi");
+  EXPECT_EQ(program.Form()->qvLanguage1->Lang(), "CH");
+  EXPECT_EQ(world.tray.Icon()->hint, "游戏鼠标驱动程序");
+  EXPECT_EQ(window->title, "游戏鼠标监视器");
+  EXPECT_EQ(program.Application().Title, "游戏鼠标监视器");
+  EXPECT_NE(window->ControlWithText("位图状态按钮"), nullptr);
+  world.tray.Click(true);
+  world.RunPending();
+  EXPECT_EQ(world.tray.menusShown.back(), (std::vector<std::string>{"设置", "退出"}));
+
+  // The configuration program stores another language and asks for a reload.
+  StoreLanguage(world, 1);
+  process.queue().PostMessage(window->handle, WM_RELOAD_SETTINGS, 0, 0);
+  world.RunPending();
+  EXPECT_EQ(program.Form()->qvLanguage1->Lang(), "US");
+  EXPECT_EQ(program.DM()->FAllProfileSettingInfo.CurrentLanguage, 1);
+  EXPECT_EQ(world.tray.Icon()->hint, "Gaming Mouse Driver");
+  EXPECT_EQ(window->title, "Gaming Mouse Monitor");
+  EXPECT_NE(window->ControlWithText("BitmapStateButton"), nullptr);  // the face follows
+  EXPECT_NE(window->ControlWithText("Hardware & Software Information:"), nullptr);
+  world.tray.Click(true);
+  world.RunPending();
+  EXPECT_EQ(world.tray.menusShown.back(), (std::vector<std::string>{"Config", "Exit"}));
+
+  StoreLanguage(world, 0);
+  process.queue().PostMessage(window->handle, WM_RELOAD_SETTINGS, 0, 0);
+  world.RunPending();
+  EXPECT_EQ(world.tray.Icon()->hint, "游戏鼠标驱动程序");
+  EXPECT_NE(window->ControlWithText("硬件与软件信息："), nullptr);
+}
+
+TEST(TrayLanguage, AStoredIndexWithoutALanguageKeepsTheCurrentOne) {
+  SimWorld world;
+  SimProcess process(world);
+  StoreLanguage(world, 7);
+  MonitorProgram program(process.platform());
+  ASSERT_TRUE(program.Start());
+  EXPECT_EQ(program.Form()->qvLanguage1->Lang(), "");
+  EXPECT_EQ(world.tray.Icon()->hint, "Gaming Mouse Driver");  // the source texts
+}
+
+TEST(TrayLanguage, AQvLocalFileBesideTheProgramAddsItsLanguagesFirst) {
+  SimWorld world;
+  SimProcess process(world);
+  TLanguageTable table;
+  table.FOriginal = {"Config", "Exit", "Gaming Mouse Driver"};
+  TLanguageList de{"DE", {}};
+  de.SetTranslation("Gaming Mouse Driver", "Spielmaus-Treiber");
+  table.FResources.push_back(de);
+  world.files.PutFile(process.ExeFolder() + "qv.local", WriteLanguageTable(table));
+  StoreLanguage(world, 0);  // index 0 is now the file's language
+  MonitorProgram program(process.platform());
+  ASSERT_TRUE(program.Start());
+  EXPECT_EQ(world.tray.Icon()->hint, "Spielmaus-Treiber");
+  EXPECT_EQ(program.Form()->qvLanguage1->GetLanguageShortIDByIndex(1), "CH");
 }
 
 TEST_F(Tray, AClickStartsTheConfigurationProgramFromTheProgramsFolder) {
