@@ -2,7 +2,11 @@
 // the program goes through these ports.
 #pragma once
 
+#include "platform/control_device.h"
+#include "platform/device_notify.h"
 #include "platform/files.h"
+#include "platform/hid.h"
+#include "platform/kernel.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "platform/windowing.h"
@@ -14,6 +18,10 @@ struct Platform {
   FileSystem& files;
   Registry& registry;
   Windowing& windowing;
+  Kernel& kernel;
+  HidPort& hid;
+  DeviceNotifications& deviceNotifications;
+  ControlDevices& controlDevices;
 };
 
 }  // namespace zr

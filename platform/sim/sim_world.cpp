@@ -394,6 +394,11 @@ void SimQueue::ProcessMessages() {
 
 void SimQueue::Sleep(std::uint32_t ms) { world_.Sleep(ms); }
 
+bool SimQueue::RunOnMainThread(const std::function<void()>& work) {
+  work();
+  return true;
+}
+
 void SimQueue::RunMessageLoop() {
   while (!quit_) {
     ProcessMessages();
@@ -431,7 +436,13 @@ void SimSystem::ReleaseMutex(MutexHandle mutex) {
 
 // ---- world -----------------------------------------------------------------------
 
-SimWorld::SimWorld() { files.AddFolder(files.documents); }
+SimWorld::SimWorld() {
+  files.AddFolder(files.documents);
+  devices.postDeviceChange = [this](WindowHandle window, std::uint32_t wParam, std::intptr_t lParam) {
+    SimWindow* w = desktop.Get(window);
+    if (w != nullptr && w->queue != nullptr) w->queue->PostMessage(window, kWmDeviceChange, wParam, lParam);
+  };
+}
 SimWorld::~SimWorld() = default;
 
 void SimWorld::Unregister(SimQueue* q) { queues_.erase(std::remove(queues_.begin(), queues_.end(), q), queues_.end()); }
@@ -481,7 +492,14 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
       queue_(world),
       system_(world),
       files_(world.files, std::move(exeFolder)),
-      platform_{system_, files_, world.registry, queue_} {
+      platform_{system_,
+                files_,
+                world.registry,
+                queue_,
+                world.kernel,
+                world.devices.hid(),
+                world.devices.notifications(),
+                world.devices.controlDevices()} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_devices.h"
 
 namespace zr::win32 {
 
@@ -57,6 +58,8 @@ class Win32Windowing final : public Windowing {
   bool QuitRequested() const override { return quitRequested_; }
   void ProcessMessages() override;
   void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+  // From another thread: a message sent to the adapter's hidden window.
+  bool RunOnMainThread(const std::function<void()>& work) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -64,6 +67,7 @@ class Win32Windowing final : public Windowing {
   void RegisterClassOnce(const std::wstring& className);
 
   HINSTANCE instance_;
+  DWORD mainThread_;
   HWND timerWindow_ = nullptr;
   std::set<std::wstring> registered_;
   std::map<TimerId, std::function<void()>> timers_;
@@ -72,16 +76,41 @@ class Win32Windowing final : public Windowing {
   bool quitReceived_ = false;
 };
 
+// The device-side ports of a platform.
+struct DevicePorts {
+  Kernel& kernel;
+  HidPort& hid;
+  DeviceNotifications& notifications;
+  ControlDevices& controlDevices;
+};
+
 class Win32Platform {
  public:
-  Win32Platform() : platform_{system_, files_, registry_, windowing_} {}
+  // Everything real.
+  Win32Platform() : Win32Platform(nullptr) {}
+  // Real windows, files and registry with other device ports (the
+  // simulated mouse and driver).
+  explicit Win32Platform(const DevicePorts& devices) : Win32Platform(&devices) {}
   Platform& platform() { return platform_; }
+  Win32Windowing& windowing() { return windowing_; }
 
  private:
+  explicit Win32Platform(const DevicePorts* devices)
+      : realDevices_(devices == nullptr ? std::make_unique<Win32Devices>() : nullptr),
+        platform_{system_,
+                  files_,
+                  registry_,
+                  windowing_,
+                  devices ? devices->kernel : realDevices_->kernel,
+                  devices ? devices->hid : realDevices_->hid,
+                  devices ? devices->notifications : realDevices_->notifications,
+                  devices ? devices->controlDevices : realDevices_->controlDevices} {}
+
   Win32System system_;
   Win32Files files_;
   Win32Registry registry_;
   Win32Windowing windowing_;
+  std::unique_ptr<Win32Devices> realDevices_;
   Platform platform_;
 };
 
