@@ -3,27 +3,36 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/application.h"
+#include "app/form_language.h"
 #include "app/globals.h"
+#include "app/tray_icon.h"
 #include "common/timer.h"
 #include "device/hid_data.h"
 #include "device/hid_event.h"
 #include "device/std_command.h"
+#include "lang/qv_language.h"
 #include "platform/platform.h"
 
 namespace zr {
 
 class TDM;
 
+// The update site of the product, opened by the form's link and button.
+inline constexpr char kUpdateWebSite[] = "https://www.example.com/gaming-mouse/update";
+
 class ZEDEZAVadi {
  public:
-  // Creates the window and runs FormCreate.
-  ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, MonitorGlobals& globals);
+  // Creates the window with its components and runs FormCreate.
+  ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, MonitorGlobals& globals,
+             TTranslationState& translation);
   // Runs FormDestroy (unless it ran already) and destroys the window.
   ~ZEDEZAVadi();
   ZEDEZAVadi(const ZEDEZAVadi&) = delete;
@@ -58,6 +67,23 @@ class ZEDEZAVadi {
   // posted message.
   void qvHIDData1DeviceNotConnected(const std::string& ADeviceID, const std::string& ADevicePath);
 
+  // The tray and the configuration program.
+  void ApplyLanguageAndTexts();
+  void ShowConfigApplication();
+  void NotifyConfigApplication();
+  // Safe from any thread: the icon goes on the main thread.
+  void HideTrayIcon();
+
+  // Click handlers.
+  void TrayIconDblClick();
+  void Config1Click();
+  void About1Click();
+  void Exit1Click();
+  void ImageMainClick();
+  void BTNOKClick();
+  void BtnGoWebClick();
+  void BitmapStateButton1Click();
+
   WindowHandle Handle() const { return handle_; }
 
   bool bStartingUp = false;
@@ -66,40 +92,58 @@ class ZEDEZAVadi {
   // Held for the filter driver; nothing in this program fills or sends it.
   std::unique_ptr<MONITOR_UNIT_GROUP> FMonitorUnitGroup;
 
-  // The components, in the order the form creates them.
+  TDM& DM;
+  MonitorGlobals& Globals;
+  TTranslationState& Translation;
+  std::unique_ptr<TTrayIcon> TrayIcon1;
+  TPopupMenu MyPopupMenu;
+
+  // The face, shown only through the About item.
+  struct Face {
+    ControlHandle ImageMain = 0;
+    ControlHandle BitmapStateButton1 = 0;
+    ControlHandle AboutHeading = 0;
+    ControlHandle BTNOK = 0;
+    ControlHandle AboutPanel = 0;
+    std::vector<ControlHandle> AboutLabels;
+    ControlHandle labelupdatewebsite = 0;
+    ControlHandle BtnGoWeb = 0;
+  } face;
+
+  std::unique_ptr<TMonitorFormComponents> langForm;  // the form as the translation walk sees it
+  std::unique_ptr<TFaceScene> faceScene;
+  std::unique_ptr<TqvLanguage> qvLanguage1;
   std::unique_ptr<TqvHIDData> qvHIDData1;
   std::unique_ptr<TTimer> TimerDeviceArrial;
   std::unique_ptr<TqvSTDCommand> qvSTDCommand1;
   std::unique_ptr<TqvHIDEventEx> qvHIDEventEx1;
 
-  TDM& DM;
-  MonitorGlobals& Globals;
+  std::string TranslateText(std::string_view text) { return Translation.TranslateText(text); }
 
  private:
   std::optional<std::intptr_t> WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
   std::optional<std::intptr_t> HandleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
-  // Exit: the orderly end of the program, also for WM_CLOSE.
-  void Exit();
-
   void CreateComponents();
+  void CreateFace();
+  void OpenUpdateWebSite();
+  void OnReloadSettings();
+  void CreateDeviceComponents();
   // The include-list filter of both device-list events.
   void RestartTimerIfIncluded(const std::vector<std::string>& hardwareIds);
 
   // Steps whose components come with later building steps; they keep their
   // places in the order.
-  void ApplyLanguageAndTexts() {}
   void SetWheelHookRules() {}
   void InitEndpointVolume() {}
   void StopHookMouse() {}
-  // The configuration-program link and the tray icon.
-  void ShowConfigApplication() {}
-  void NotifyConfigApplication();
-  void HideTrayIcon() {}
 
   Platform& platform_;
   TApplication& application_;
   WindowHandle handle_ = 0;
   bool destroyed_ = false;
 };
+
+// Private messages of the form to itself.
+inline constexpr std::uint32_t kWmHideTrayIcon = 0x0400 + 2;  // WM_USER + 2
 
 }  // namespace zr

@@ -26,7 +26,7 @@ bool MonitorProgram::Start() {
     return false;
   }
   dm_ = std::make_unique<TDM>(platform_, globals_);
-  form_ = std::make_unique<ZEDEZAVadi>(platform_, application_, *dm_, globals_);
+  form_ = std::make_unique<ZEDEZAVadi>(platform_, application_, *dm_, globals_, translation_);
   return true;
 }
 
@@ -42,6 +42,7 @@ void MonitorProgram::Finish() {
 }
 
 void MonitorProgram::EndSession() {
+  if (form_) form_->NotifyConfigApplication();
   ReleaseMutex();
   if (form_) form_->FormDestroy();
   application_.Terminate();

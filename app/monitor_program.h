@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/globals.h"
+#include "lang/qv_language.h"
 #include "platform/platform.h"
 
 namespace zr {
@@ -30,6 +31,7 @@ class MonitorProgram {
   ZEDEZAVadi* Form() const { return form_.get(); }
   TApplication& Application() { return application_; }
   const MonitorGlobals& Globals() const { return globals_; }
+  TTranslationState& Translation() { return translation_; }
 
  private:
   void ReleaseMutex();
@@ -40,6 +42,7 @@ class MonitorProgram {
   Platform& platform_;
   TApplication application_;
   MonitorGlobals globals_;
+  TTranslationState translation_;
   MutexHandle mutex_ = 0;
   std::unique_ptr<TDM> dm_;
   std::unique_ptr<ZEDEZAVadi> form_;

@@ -78,7 +78,9 @@ TqvHIDData::TqvHIDData(Platform& platform)
   FHidDeviceList = ini.ReadIdList("IncludeHIDDeviceList", 101);
 }
 
-TqvHIDData::~TqvHIDData() {
+TqvHIDData::~TqvHIDData() { DetachReaders(); }
+
+void TqvHIDData::DetachReaders() {
   {
     std::lock_guard lock(shared_->mutex);
     shared_->component = nullptr;

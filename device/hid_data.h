@@ -53,7 +53,7 @@ class TqvHIDData {
   // platform (or the fixed HID class when it cannot tell) and reads the
   // include list from config.ini beside the executable.
   explicit TqvHIDData(Platform& platform);
-  // Ends the readers that still run and lets them go without raising events.
+  // Detaches the readers.
   ~TqvHIDData();
   TqvHIDData(const TqvHIDData&) = delete;
   TqvHIDData& operator=(const TqvHIDData&) = delete;
@@ -72,6 +72,10 @@ class TqvHIDData {
   bool IsDeviceExist(const THIDDataParam& ReportData);
   // Asks every reader running now to end.
   void HidStopRead();
+  // Asks every reader to end and lets them go: from its return on, none of
+  // them raises an event or delivers a report (a raise in progress on a
+  // reader thread is waited for).
+  void DetachReaders();
 
   const std::vector<std::string>& GetHIDDeviceList() const { return FHidDeviceList; }
   void SetUsageAndPage(USAGE_AND_PAGE AUsageAndPage) { FUsageAndPage = AUsageAndPage; }

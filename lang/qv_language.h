@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/locale.h"
 #include "platform/platform.h"
 
 namespace zr {
@@ -71,6 +72,9 @@ struct TLanguageList {
   // The source part of the first line whose translation part equals
   // `translated` (empty when there is none).
   std::string Revert(std::string_view translated) const;
+  // Replaces the lines of that source text by "source=translated", in sorted
+  // place; an empty translation removes them. A source text that is empty or
+  // holds "=", and texts with line breaks, cannot be stored and change nothing.
   void SetTranslation(std::string_view source, std::string_view translated);
 };
 
@@ -88,25 +92,6 @@ std::vector<std::uint8_t> WriteLanguageTable(const TLanguageTable& table);
 // lengths) is skipped: a debugger-output line tells what, the rest is kept.
 // False when anything was skipped.
 bool ReadLanguageTable(std::span<const std::uint8_t> bytes, TLanguageTable& table, System& system);
-
-// ---- locales ----------------------------------------------------------------------
-
-struct TLocaleInfo {
-  std::string LanguageId;    // four hexadecimal digits, such as "0409"
-  std::string LanguageName;  // the locale's localized language name
-  bool HasCountryAbbreviation = false;
-};
-
-// The platform's locale services.
-class LocalePort {
- public:
-  virtual ~LocalePort() = default;
-  // The user default locale's abbreviated language name, such as "ENU".
-  virtual std::string UserAbbreviatedLanguageName() = 0;
-  // The system default language ID (for example 0x0409).
-  virtual std::uint16_t SystemDefaultLanguageId() = 0;
-  virtual std::vector<TLocaleInfo> SupportedLocales() = 0;
-};
 
 // ---- process-wide state --------------------------------------------------------------
 
@@ -180,7 +165,12 @@ class TqvLanguage {
   void SetCustomClassList(const std::vector<std::string>& list) { FTranslateCustomClassList = list; }
   const std::vector<std::string>& SpecialClassName() const { return FTranslateSpecialClassList; }
   void AddLang(std::string_view name);
+  // Reads the file's table when the file exists: its source texts replace
+  // the table's, its languages are appended. False when the file is missing
+  // or could not be read whole (debugger output tells what was skipped).
   bool LoadFromFile(std::string_view fileName);
+  // Replaces the file whole with the table; false (and a debugger-output
+  // line) when it cannot be written.
   bool SaveToFile(std::string_view fileName);
 
   TLanguageTable& Table() { return table_; }
@@ -190,12 +180,23 @@ class TqvLanguage {
   TOnCustomTranslate OnCustomTranslate;
 
  private:
+  // Every registered form, in registry order, with write-back.
+  void TranslateForms();
   void TranslateForm(TLangComponent& form, bool writeBack);
+  void WalkComponent(TLangComponent& component, const std::string& baseName, bool writeBack,
+                     std::vector<std::string>& texts, std::vector<TLangComponent*>& visited);
+  void TranslateProperties(TLangComponent& component, bool writeBack, std::vector<std::string>& texts);
+  void TranslateProperty(TLangComponent& component, std::string_view name, bool writeBack,
+                         std::vector<std::string>& texts);
+  void TranslateSpecial(TLangComponent& component, bool writeBack, std::vector<std::string>& texts);
+  // Reads a table file into the table (languages appended); false when it
+  // could not be read whole.
+  bool ReadTableFile(std::string_view path);
 
   TTranslationState& state_;
   Platform& platform_;
   LocalePort& locale_;
-  TLangComponent* owner_;
+  TLangComponent* owner_;  // the registered owner form; null when the owner is none or no form
   TLanguageTable table_;
   std::string FLang;
   bool FActive = false;

@@ -7,7 +7,9 @@
 #include "platform/files.h"
 #include "platform/hid.h"
 #include "platform/kernel.h"
+#include "platform/locale.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/windowing.h"
 
@@ -22,6 +24,9 @@ struct Platform {
   HidPort& hid;
   DeviceNotifications& deviceNotifications;
   ControlDevices& controlDevices;
+  ShellPort& shell;
+  TrayPort& tray;
+  LocalePort& locale;
 };
 
 }  // namespace zr

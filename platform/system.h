@@ -1,5 +1,5 @@
-// Kernel services of the program: the named single-instance mutex and the
-// debugger output.
+// Services of the program: the named single-instance mutex, the debugger
+// output and message boxes.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,11 @@ class System {
   // Releases ownership and closes the handle.
   virtual void ReleaseMutex(MutexHandle mutex) = 0;
   virtual void DebugOutput(std::string_view text) = 0;
+  // A modal message box; the button the user chose.
+  virtual int MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) = 0;
 };
+
+inline constexpr std::uint32_t kMbOk = 0x00000000;
+inline constexpr std::uint32_t kMbIconError = 0x00000010;
 
 }  // namespace zr

@@ -5,12 +5,30 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace zr {
 
 using WindowHandle = std::uintptr_t;  // 0: none
 using TimerId = std::uint32_t;        // 0: none
+
+using ControlHandle = std::uintptr_t;  // 0: none
+
+enum class ControlKind {
+  Picture,  // the face's picture, filling its rectangle
+  Label,
+  Button,
+  Panel,    // a framed area that holds labels
+  Link,     // a small picture that reacts to clicks
+};
+
+struct ControlSpec {
+  ControlKind kind = ControlKind::Label;
+  std::string text;
+  int x = 0, y = 0, width = 0, height = 0;
+  bool visible = true;
+};
 
 // A window's message handler. An empty result hands the message to the
 // platform's default handling.
@@ -21,13 +39,24 @@ class Windowing {
  public:
   virtual ~Windowing() = default;
 
-  // A top-level window that is never shown, has no task-bar button and is
-  // found by other processes through its class name.
+  // A borderless top-level window of that client size, centred on the
+  // desktop, hidden, without a task-bar button, found by other processes
+  // through its class name. Its face (a picture and controls) is drawn by
+  // the platform.
   virtual WindowHandle CreateHiddenWindow(std::string_view className, std::string_view title,
-                                          WindowProcedure procedure) = 0;
+                                          WindowProcedure procedure, int width = 0, int height = 0) = 0;
   virtual void DestroyWindow(WindowHandle window) = 0;
   virtual void SetWindowTitle(WindowHandle window, std::string_view title) = 0;
+  virtual void ShowWindow(WindowHandle window, bool show) = 0;
+  virtual bool SetForegroundWindow(WindowHandle window) = 0;
   virtual WindowHandle FindWindowByClass(std::string_view className) = 0;
+  // A message number shared by every program that registers the same name.
+  virtual std::uint32_t RegisterWindowMessage(std::string_view name) = 0;
+
+  // Controls on a window's face; `onClick` runs on the main thread.
+  virtual ControlHandle CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) = 0;
+  virtual void SetControlText(ControlHandle control, std::string_view text) = 0;
+  virtual void ShowControl(ControlHandle control, bool show) = 0;
 
   virtual bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
   virtual std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,

@@ -7,6 +7,13 @@
 //   zrtool post CLASS MSG [WPARAM [LPARAM]]   PostMessage; exit 1 when there is no window
 //   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
 //   zrtool mutex-exists NAME                  exit 0 when the named mutex exists, else 1
+//   zrtool visible-texts CLASS                prints the text of every visible top-level window of CLASS
+//   zrtool front-window                       shows a window of class "zrtool.Front" in front until it is closed
+//   zrtool foreground                         prints the class of the foreground window
+//   zrtool menu-shot OUT.bmp                  saves a picture of the open pop-up menu; prints X Y WIDTH HEIGHT
+//   zrtool reference-menu OUT.bmp X Y CAPTION...
+//                                             opens a pop-up menu of these captions at X, Y in this
+//                                             process and saves its picture the same way
 #include <windows.h>
 
 #include <cstdio>
@@ -17,8 +24,141 @@ namespace {
 
 HWND Find(const wchar_t* cls) { return FindWindowW(cls, nullptr); }
 
+std::string Utf8(const wchar_t* text) {
+  char buf[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, buf, sizeof buf - 1, nullptr, nullptr);
+  return buf;
+}
+
 long long Arg(int argc, wchar_t** argv, int i, long long fallback) {
   return argc > i ? std::wcstoll(argv[i], nullptr, 0) : fallback;
+}
+
+struct Search {
+  const wchar_t* cls;
+  int found;
+};
+
+BOOL CALLBACK PrintVisibleText(HWND h, LPARAM p) {
+  auto* s = reinterpret_cast<Search*>(p);
+  wchar_t cls[256] = {};
+  GetClassNameW(h, cls, 255);
+  if (lstrcmpiW(cls, s->cls) == 0 && IsWindowVisible(h)) {
+    wchar_t text[1024] = {};
+    SendMessageTimeoutW(h, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr);
+    std::printf("%s\n", Utf8(text).c_str());
+    ++s->found;
+  }
+  return TRUE;
+}
+
+// The visible pop-up menu window of another process (or of this one).
+HWND OpenMenuWindow(DWORD process, bool ownProcess) {
+  HWND h = nullptr;
+  while ((h = FindWindowExW(nullptr, h, L"#32768", nullptr)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (IsWindowVisible(h) && ((pid == process) == ownProcess)) return h;
+  }
+  return nullptr;
+}
+
+// Saves what the screen shows in `rc` as a 32-bit bitmap file.
+bool SaveScreen(const RECT& rc, const wchar_t* path) {
+  const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+  if (w <= 0 || h <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+  GdiFlush();
+  BITMAPFILEHEADER fh = {};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(w * h * 4);
+  bool ok = false;
+  if (FILE* f = _wfopen(path, L"wb")) {
+    ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+         std::fwrite(bits, 4, static_cast<size_t>(w * h), f) == static_cast<size_t>(w * h);
+    std::fclose(f);
+  }
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+struct Reference {
+  const wchar_t* path;
+  bool saved;
+};
+Reference* g_reference = nullptr;
+
+LRESULT CALLBACK ReferenceProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_TIMER) {
+    HWND menuWindow = OpenMenuWindow(GetCurrentProcessId(), true);
+    if (menuWindow != nullptr) {
+      KillTimer(hwnd, 1);
+      RECT rc;
+      GetWindowRect(menuWindow, &rc);
+      g_reference->saved = SaveScreen(rc, g_reference->path);
+      EndMenu();
+    }
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, w, l);
+}
+
+int ReferenceMenu(const wchar_t* path, int x, int y, int count, wchar_t** captions) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = ReferenceProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"zrtool.reference";
+  RegisterClassW(&wc);
+  HWND owner = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+  HMENU menu = CreatePopupMenu();
+  for (int i = 0; i < count; ++i) AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), captions[i]);
+  Reference reference{path, false};
+  g_reference = &reference;
+  SetTimer(owner, 1, 200, nullptr);
+  SetForegroundWindow(owner);
+  TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, x, y, 0, owner, nullptr);
+  DestroyMenu(menu);
+  DestroyWindow(owner);
+  return reference.saved ? 0 : 1;
+}
+
+LRESULT CALLBACK FrontProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, w, l);
+}
+
+int FrontWindow() {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = FrontProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = L"zrtool.Front";
+  RegisterClassW(&wc);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 300, 200, 120,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+  SetForegroundWindow(hwnd);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+  return 0;
 }
 
 int Usage() {
@@ -29,9 +169,34 @@ int Usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"front-window") return FrontWindow();
+  if (argc == 2 && std::wstring(argv[1]) == L"foreground") {
+    wchar_t cls[256] = {};
+    if (HWND h = GetForegroundWindow()) GetClassNameW(h, cls, 255);
+    std::printf("%s\n", Utf8(cls).c_str());
+    return 0;
+  }
+  if (argc >= 3 && std::wstring(argv[1]) == L"menu-shot") {
+    HWND menuWindow = OpenMenuWindow(GetCurrentProcessId(), false);
+    if (menuWindow == nullptr) return 1;
+    RECT rc;
+    GetWindowRect(menuWindow, &rc);
+    if (!SaveScreen(rc, argv[2])) return 1;
+    std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+    return 0;
+  }
+  if (argc >= 5 && std::wstring(argv[1]) == L"reference-menu") {
+    return ReferenceMenu(argv[2], static_cast<int>(Arg(argc, argv, 3, 0)), static_cast<int>(Arg(argc, argv, 4, 0)),
+                         argc - 5, argv + 5);
+  }
   if (argc < 3) return Usage();
   const std::wstring cmd = argv[1];
   const wchar_t* name = argv[2];
+  if (cmd == L"visible-texts") {
+    Search search{name, 0};
+    EnumWindows(PrintVisibleText, reinterpret_cast<LPARAM>(&search));
+    return search.found > 0 ? 0 : 1;
+  }
   if (cmd == L"wait-window" || cmd == L"wait-no-window") {
     const bool wantPresent = cmd == L"wait-window";
     const DWORD timeout = static_cast<DWORD>(Arg(argc, argv, 3, 20000));
@@ -59,7 +224,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("toolwindow=%d\n", (ex & WS_EX_TOOLWINDOW) ? 1 : 0);
     std::printf("appwindow=%d\n", (ex & WS_EX_APPWINDOW) ? 1 : 0);
     std::printf("style=0x%08lx\n", static_cast<unsigned long>(style));
-    std::printf("title=%ls\n", title);
+    std::printf("title=%s\n", Utf8(title).c_str());
     return 0;
   }
   if (cmd == L"post" || cmd == L"send") {

@@ -279,14 +279,77 @@ SimWindow& SimDesktop::AddPeerWindow(std::string className, WindowProcedure proc
   return Add(std::move(className), "", nullptr, std::move(procedure));
 }
 
+std::vector<SimWindow*> SimDesktop::Windows() {
+  std::vector<SimWindow*> out;
+  for (auto& w : windows_) {
+    if (!w->destroyed) out.push_back(w.get());
+  }
+  return out;
+}
+
+SimControl* SimDesktop::Control(ControlHandle handle) {
+  for (auto& w : windows_) {
+    for (auto& c : w->controls) {
+      if (c.handle == handle && !w->destroyed) return &c;
+    }
+  }
+  return nullptr;
+}
+
+SimControl* SimWindow::ControlWithText(std::string_view text) {
+  for (auto& c : controls) {
+    if (c.spec.text == text) return &c;
+  }
+  return nullptr;
+}
+
+std::vector<ReceivedMessage> SimWindow::Received(std::uint32_t msg) const {
+  std::vector<ReceivedMessage> out;
+  for (const auto& m : received) {
+    if (m.msg == msg) out.push_back(m);
+  }
+  return out;
+}
+
 // ---- queue -------------------------------------------------------------------
 
 SimQueue::SimQueue(SimWorld& world) : world_(world) { world_.Register(this); }
 SimQueue::~SimQueue() { world_.Unregister(this); }
 
 WindowHandle SimQueue::CreateHiddenWindow(std::string_view className, std::string_view title,
-                                          WindowProcedure procedure) {
-  return world_.desktop.Add(std::string(className), std::string(title), this, std::move(procedure)).handle;
+                                          WindowProcedure procedure, int width, int height) {
+  SimWindow& w = world_.desktop.Add(std::string(className), std::string(title), this, std::move(procedure));
+  w.width = width;
+  w.height = height;
+  return w.handle;
+}
+
+void SimQueue::ShowWindow(WindowHandle window, bool show) {
+  if (SimWindow* w = world_.desktop.Get(window)) w->visible = show;
+}
+
+bool SimQueue::SetForegroundWindow(WindowHandle window) {
+  if (world_.desktop.Get(window) == nullptr) return false;
+  world_.desktop.foreground = window;
+  return true;
+}
+
+std::uint32_t SimQueue::RegisterWindowMessage(std::string_view name) { return world_.RegisterWindowMessage(name); }
+
+ControlHandle SimQueue::CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) {
+  SimWindow* w = world_.desktop.Get(parent);
+  if (w == nullptr) return 0;
+  const ControlHandle h = world_.desktop.NextControlHandle();
+  w->controls.push_back(SimControl{h, spec, std::move(onClick)});
+  return h;
+}
+
+void SimQueue::SetControlText(ControlHandle control, std::string_view text) {
+  if (SimControl* c = world_.desktop.Control(control)) c->spec.text = std::string(text);
+}
+
+void SimQueue::ShowControl(ControlHandle control, bool show) {
+  if (SimControl* c = world_.desktop.Control(control)) c->spec.visible = show;
 }
 
 void SimQueue::DestroyWindow(WindowHandle window) {
@@ -434,6 +497,82 @@ void SimSystem::ReleaseMutex(MutexHandle mutex) {
   handles_.erase(it);
 }
 
+int SimSystem::MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+  messageBoxes.push_back({std::string(text), std::string(caption), flags});
+  return 1;  // IDOK
+}
+
+// ---- shell and notification area ---------------------------------------------------
+
+void SimShell::AddProgram(std::string_view path, std::function<void(const ShellRequest&)> start) {
+  programs_[ToLowerAscii(path)] = std::move(start);
+}
+
+std::intptr_t SimShell::ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
+                                     std::string_view parameters, std::string_view directory, int showCommand) {
+  const ShellRequest request{owner,          std::string(verb),      std::string(file), std::string(parameters),
+                             std::string(directory), showCommand};
+  requests.push_back(request);
+  const std::string f = ToLowerAscii(file);
+  if (f.rfind("http://", 0) == 0 || f.rfind("https://", 0) == 0) return 42;
+  const bool absolute = f.size() > 1 && (f[1] == ':' || f[0] == '\\');
+  std::string path = absolute ? f : ToLowerAscii(directory);
+  if (!absolute) {
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    path += f;
+  }
+  const auto it = programs_.find(path);
+  if (it == programs_.end()) return 2;  // ERROR_FILE_NOT_FOUND
+  const auto start = it->second;
+  start(request);
+  return 42;
+}
+
+bool SimTray::AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t callbackMessage, std::string_view hint) {
+  for (const auto& i : icons) {
+    if (i.owner == owner && i.id == id) return false;
+  }
+  icons.push_back({owner, id, callbackMessage, std::string(hint)});
+  return true;
+}
+
+bool SimTray::SetHint(WindowHandle owner, std::uint32_t id, std::string_view hint) {
+  for (auto& i : icons) {
+    if (i.owner == owner && i.id == id) {
+      i.hint = std::string(hint);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SimTray::DeleteIcon(WindowHandle owner, std::uint32_t id) {
+  return std::erase_if(icons, [&](const SimTrayIcon& i) { return i.owner == owner && i.id == id; }) != 0;
+}
+
+int SimTray::TrackPopupMenu(WindowHandle, const std::vector<std::string>& captions) {
+  menusShown.push_back(captions);
+  const int choice = chooseMenuItem ? chooseMenuItem(captions) : -1;
+  return choice >= 0 && choice < static_cast<int>(captions.size()) ? choice : -1;
+}
+
+bool SimTray::Click(bool rightButton) {
+  if (icons.empty()) return false;
+  const SimTrayIcon icon = icons.front();
+  SimWindow* w = desktop_.Get(icon.owner);
+  if (w == nullptr || w->queue == nullptr) return false;
+  w->queue->PostMessage(icon.owner, icon.callbackMessage, icon.id, rightButton ? kWmRButtonDown : kWmLButtonDown);
+  w->queue->PostMessage(icon.owner, icon.callbackMessage, icon.id, rightButton ? kWmRButtonUp : kWmLButtonUp);
+  return true;
+}
+
+void SimTray::RestartShell(std::uint32_t taskbarCreatedMessage) {
+  icons.clear();
+  for (SimWindow* w : desktop_.Windows()) {
+    if (w->queue != nullptr) w->queue->PostMessage(w->handle, taskbarCreatedMessage, 0, 0);
+  }
+}
+
 // ---- world -----------------------------------------------------------------------
 
 SimWorld::SimWorld() {
@@ -444,6 +583,12 @@ SimWorld::SimWorld() {
   };
 }
 SimWorld::~SimWorld() = default;
+
+std::uint32_t SimWorld::RegisterWindowMessage(std::string_view name) {
+  const auto [it, added] = registeredMessages_.try_emplace(
+      ToLowerAscii(name), static_cast<std::uint32_t>(0xC000 + registeredMessages_.size()));
+  return it->second;
+}
 
 void SimWorld::Unregister(SimQueue* q) { queues_.erase(std::remove(queues_.begin(), queues_.end(), q), queues_.end()); }
 
@@ -499,7 +644,10 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
                 world.kernel,
                 world.devices.hid(),
                 world.devices.notifications(),
-                world.devices.controlDevices()} {
+                world.devices.controlDevices(),
+                world.shell,
+                world.tray,
+                world.locale} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_kernel.h"
+#include "platform/sim/sim_locale.h"
 
 namespace zr::sim {
 
@@ -115,15 +116,27 @@ struct ReceivedMessage {
   std::uint64_t time;
 };
 
+struct SimControl {
+  ControlHandle handle = 0;
+  ControlSpec spec;  // spec.text and spec.visible follow the program's changes
+  std::function<void()> onClick;
+};
+
 struct SimWindow {
   WindowHandle handle = 0;
   std::string className;
   std::string title;
   SimQueue* queue = nullptr;  // null: a window of a program outside the simulation
   WindowProcedure procedure;
+  int width = 0, height = 0;
   bool visible = false;
   bool destroyed = false;
   std::vector<ReceivedMessage> received;  // every message posted or sent to it
+  std::vector<SimControl> controls;
+  // The control showing this text, or null.
+  SimControl* ControlWithText(std::string_view text);
+  // Messages received with this number.
+  std::vector<ReceivedMessage> Received(std::uint32_t msg) const;
 };
 
 class SimDesktop {
@@ -137,9 +150,14 @@ class SimDesktop {
   // A window of another program that records what it receives; its handler
   // (if any) runs when a message reaches it.
   SimWindow& AddPeerWindow(std::string className, WindowProcedure procedure = nullptr);
+  // Every living window, in creation order.
+  std::vector<SimWindow*> Windows();
   WindowHandle foreground = 0;
+  SimControl* Control(ControlHandle handle);
+  ControlHandle NextControlHandle() { return nextControl_ += 4; }
 
  private:
+  ControlHandle nextControl_ = 0x8000;
   std::vector<std::unique_ptr<SimWindow>> windows_;
   WindowHandle next_ = 0x1000;
 };
@@ -151,11 +169,17 @@ class SimQueue final : public Windowing {
   explicit SimQueue(SimWorld& world);
   ~SimQueue() override;
 
-  WindowHandle CreateHiddenWindow(std::string_view className, std::string_view title,
-                                  WindowProcedure procedure) override;
+  WindowHandle CreateHiddenWindow(std::string_view className, std::string_view title, WindowProcedure procedure,
+                                  int width = 0, int height = 0) override;
   void DestroyWindow(WindowHandle window) override;
   void SetWindowTitle(WindowHandle window, std::string_view title) override;
+  void ShowWindow(WindowHandle window, bool show) override;
+  bool SetForegroundWindow(WindowHandle window) override;
   WindowHandle FindWindowByClass(std::string_view className) override;
+  std::uint32_t RegisterWindowMessage(std::string_view name) override;
+  ControlHandle CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) override;
+  void SetControlText(ControlHandle control, std::string_view text) override;
+  void ShowControl(ControlHandle control, bool show) override;
   bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
                             std::intptr_t lParam) override;
@@ -208,14 +232,80 @@ class SimSystem final : public System {
   MutexHandle CreateOwnedMutex(std::string_view name, bool& alreadyExisted) override;
   void ReleaseMutex(MutexHandle mutex) override;
   void DebugOutput(std::string_view text) override { debugLines.emplace_back(text); }
+  int MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) override;
 
+  struct MessageBoxShown {
+    std::string text;
+    std::string caption;
+    std::uint32_t flags;
+  };
   std::vector<std::string> debugLines;
+  std::vector<MessageBoxShown> messageBoxes;
   // Runs between the existence test and the creation of a mutex (a race).
   std::function<void()> beforeCreateMutex;
 
  private:
   SimWorld& world_;
   std::map<MutexHandle, std::string> handles_;
+};
+
+// ---- shell and notification area ------------------------------------------------
+
+struct ShellRequest {
+  WindowHandle owner;
+  std::string verb;
+  std::string file;
+  std::string parameters;
+  std::string directory;
+  int showCommand;
+};
+
+class SimShell final : public ShellPort {
+ public:
+  std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
+                             std::string_view parameters, std::string_view directory, int showCommand) override;
+
+  // What the shell was asked to run, in order.
+  std::vector<ShellRequest> requests;
+  // Programs the shell can start, by full path (letter case ignored); a
+  // relative file name is looked up in the request's folder. Web addresses
+  // always open. Anything else is a missing file (result 2).
+  void AddProgram(std::string_view path, std::function<void(const ShellRequest&)> start);
+
+ private:
+  std::map<std::string, std::function<void(const ShellRequest&)>> programs_;
+};
+
+struct SimTrayIcon {
+  WindowHandle owner;
+  std::uint32_t id;
+  std::uint32_t callbackMessage;
+  std::string hint;
+};
+
+class SimTray final : public TrayPort {
+ public:
+  explicit SimTray(SimDesktop& desktop) : desktop_(desktop) {}
+  bool AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t callbackMessage, std::string_view hint) override;
+  bool SetHint(WindowHandle owner, std::uint32_t id, std::string_view hint) override;
+  bool DeleteIcon(WindowHandle owner, std::uint32_t id) override;
+  int TrackPopupMenu(WindowHandle owner, const std::vector<std::string>& captions) override;
+
+  std::vector<SimTrayIcon> icons;
+  // The user's choice in a pop-up menu (its index, -1 for none); by default
+  // the menu is closed without a choice.
+  std::function<int(const std::vector<std::string>& captions)> chooseMenuItem;
+  std::vector<std::vector<std::string>> menusShown;
+  // The user presses and releases a mouse button on the first icon, as the
+  // shell reports it: the owner gets the two callback messages.
+  bool Click(bool rightButton = false);
+  const SimTrayIcon* Icon() const { return icons.empty() ? nullptr : &icons.front(); }
+  // The shell restarts: every icon goes, and every top-level window gets the
+  // "TaskbarCreated" message.
+  void RestartShell(std::uint32_t taskbarCreatedMessage);
+
+ private:
+  SimDesktop& desktop_;
 };
 
 // ---- the world and its programs ------------------------------------------------
@@ -243,6 +333,10 @@ class SimWorld {
   // them (the devices go first: threads may hold open collections).
   SimKernel kernel;
   SimDevices devices{kernel};
+  SimShell shell;
+  SimTray tray{desktop};
+  SimLocale locale;
+  std::uint32_t RegisterWindowMessage(std::string_view name);
 
   // Named mutexes: name -> open handle count.
   std::map<std::string, int> mutexes;
@@ -255,6 +349,7 @@ class SimWorld {
   std::uint64_t NextTimerOrder() { return ++timerOrder_; }
   std::uint64_t now_ = 0;
   std::uint64_t timerOrder_ = 0;
+  std::map<std::string, std::uint32_t> registeredMessages_;
   std::vector<SimQueue*> queues_;
 };
 

@@ -1,6 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
-#include <shlobj.h>
+#include <algorithm>
 
 #include <exception>
 #include <memory>
@@ -33,6 +33,10 @@ void Win32System::ReleaseMutex(MutexHandle mutex) {
 }
 
 void Win32System::DebugOutput(std::string_view text) { OutputDebugStringW(Widen(text).c_str()); }
+
+int Win32System::MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+  return MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), flags);
+}
 
 // ---- files -------------------------------------------------------------------
 
@@ -277,16 +281,20 @@ void Win32Windowing::RegisterClassOnce(const std::wstring& className) {
 }
 
 WindowHandle Win32Windowing::CreateHiddenWindow(std::string_view className, std::string_view title,
-                                                WindowProcedure procedure) {
+                                                WindowProcedure procedure, int width, int height) {
   const std::wstring cls = Widen(className);
   RegisterClassOnce(cls);
-  auto* proc = new WindowProcedure(std::move(procedure));
-  // A tool window that is never shown has no task-bar button and stays off
+  auto* data = new WindowData{std::move(procedure), {}, {}};
+  // Centred on the desktop; a popup has no border, so its client area is
+  // the whole window.
+  const int x = width > 0 ? (GetSystemMetrics(SM_CXSCREEN) - width) / 2 : 0;
+  const int y = height > 0 ? (GetSystemMetrics(SM_CYSCREEN) - height) / 2 : 0;
+  // A tool window that is not shown has no task-bar button and stays off
   // the screen; as a top-level window it is found by its class name.
-  HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, cls.c_str(), Widen(title).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
-                              nullptr, instance_, proc);
+  HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, cls.c_str(), Widen(title).c_str(), WS_POPUP | WS_CLIPCHILDREN, x, y,
+                              width, height, nullptr, nullptr, instance_, data);
   if (hwnd == nullptr) {
-    delete proc;
+    delete data;
     return 0;
   }
   return reinterpret_cast<WindowHandle>(hwnd);
@@ -297,23 +305,152 @@ LRESULT CALLBACK Win32Windowing::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
     const auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
   }
-  auto* proc = reinterpret_cast<WindowProcedure*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (data == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    delete proc;
+    for (HGDIOBJ o : data->pictures) DeleteObject(o);
+    delete data;
     return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
-  if (proc != nullptr && *proc) {
-    const WindowProcedure local = *proc;  // the handler may destroy the window
-    try {
-      if (const auto r = local(msg, wParam, lParam)) return *r;
-    } catch (const std::exception& e) {
-      // An error must never unwind through the platform's dispatch.
-      OutputDebugStringW(Widen(std::string("window message ") + std::to_string(msg) + ": " + e.what()).c_str());
-      return 0;
+  try {
+    if (msg == WM_COMMAND && lParam != 0 && HIWORD(wParam) == BN_CLICKED) {  // STN_CLICKED is the same code
+      const auto it = data->clicks.find(reinterpret_cast<HWND>(lParam));
+      if (it != data->clicks.end()) {
+        const std::function<void()> click = it->second;
+        if (click) click();
+        return 0;
+      }
     }
+    if (data->procedure) {
+      const WindowProcedure local = data->procedure;  // the handler may destroy the window
+      if (const auto r = local(msg, wParam, lParam)) return *r;
+    }
+  } catch (const std::exception& e) {
+    // An error must never unwind through the platform's dispatch.
+    OutputDebugStringW(Widen(std::string("window message ") + std::to_string(msg) + ": " + e.what()).c_str());
+    return 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void Win32Windowing::ShowWindow(WindowHandle window, bool show) {
+  ::ShowWindow(reinterpret_cast<HWND>(window), show ? SW_SHOW : SW_HIDE);
+}
+
+bool Win32Windowing::SetForegroundWindow(WindowHandle window) {
+  return ::SetForegroundWindow(reinterpret_cast<HWND>(window)) != 0;
+}
+
+std::uint32_t Win32Windowing::RegisterWindowMessage(std::string_view name) {
+  return RegisterWindowMessageW(Widen(name).c_str());
+}
+
+namespace {
+
+// The pictures of the face are drawn here: a dark gradient with the
+// program's name, and a small round link mark.
+HBITMAP MakePicture(int width, int height, const std::wstring& caption, bool linkMark) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (bmp == nullptr) return nullptr;
+  auto* px = static_cast<std::uint32_t*>(bits);
+  for (int yy = 0; yy < height; ++yy) {
+    for (int xx = 0; xx < width; ++xx) {
+      std::uint32_t r, g, b;
+      if (linkMark) {
+        const int dx = xx - width / 2, dy = yy - height / 2;
+        const bool inside = dx * dx + dy * dy <= (width / 2 - 1) * (width / 2 - 1);
+        r = inside ? 40 : 20, g = inside ? 140 : 20, b = inside ? 230 : 24;
+      } else {
+        r = 20 + 150 * static_cast<std::uint32_t>(yy) / static_cast<std::uint32_t>(height);
+        g = 20;
+        b = 28 + 40 * static_cast<std::uint32_t>(xx) / static_cast<std::uint32_t>(width);
+      }
+      px[yy * width + xx] = (r << 16) | (g << 8) | b;
+    }
+  }
+  if (!caption.empty()) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    HFONT font = CreateFontW(-28, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0, L"Tahoma");
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(235, 235, 240));
+    RECT rc = {0, height / 3, width, height / 3 + 60};
+    DrawTextW(dc, caption.c_str(), -1, &rc, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
+    SelectObject(dc, oldFont);
+    DeleteObject(font);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+  }
+  return bmp;
+}
+
+}  // namespace
+
+ControlHandle Win32Windowing::CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) {
+  HWND owner = reinterpret_cast<HWND>(parent);
+  auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(owner, GWLP_USERDATA));
+  if (data == nullptr) return 0;
+  const wchar_t* cls = L"STATIC";
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (spec.visible ? WS_VISIBLE : 0);
+  HBITMAP picture = nullptr;
+  switch (spec.kind) {
+    case ControlKind::Picture:
+      style |= SS_BITMAP | SS_NOTIFY;
+      picture = MakePicture(spec.width, spec.height, Widen(spec.text), false);
+      break;
+    case ControlKind::Link:
+      style |= SS_BITMAP | SS_NOTIFY;
+      picture = MakePicture(spec.width, spec.height, L"", true);
+      break;
+    case ControlKind::Label:
+      style |= SS_LEFT;
+      break;
+    case ControlKind::Panel:
+      style |= SS_ETCHEDFRAME;
+      break;
+    case ControlKind::Button:
+      cls = L"BUTTON";
+      style |= BS_PUSHBUTTON | WS_TABSTOP;
+      break;
+  }
+  const bool textual = spec.kind == ControlKind::Label || spec.kind == ControlKind::Button;
+  HWND control = CreateWindowExW(0, cls, textual ? Widen(spec.text).c_str() : L"", style, spec.x, spec.y, spec.width,
+                                 spec.height, owner, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)),
+                                 instance_, nullptr);
+  if (control == nullptr) {
+    if (picture != nullptr) DeleteObject(picture);
+    return 0;
+  }
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  if (picture != nullptr) {
+    SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+    data->pictures.push_back(picture);
+  }
+  if (spec.kind == ControlKind::Picture) {
+    SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  if (onClick) data->clicks[control] = std::move(onClick);
+  return reinterpret_cast<ControlHandle>(control);
+}
+
+void Win32Windowing::SetControlText(ControlHandle control, std::string_view text) {
+  SetWindowTextW(reinterpret_cast<HWND>(control), Widen(text).c_str());
+}
+
+void Win32Windowing::ShowControl(ControlHandle control, bool show) {
+  ::ShowWindow(reinterpret_cast<HWND>(control), show ? SW_SHOW : SW_HIDE);
 }
 
 void Win32Windowing::DestroyWindow(WindowHandle window) { ::DestroyWindow(reinterpret_cast<HWND>(window)); }
@@ -410,6 +547,76 @@ void Win32Windowing::ProcessMessages() {
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }
+}
+
+// ---- shell and notification area -------------------------------------------
+
+std::intptr_t Win32Shell::ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
+                                       std::string_view parameters, std::string_view directory, int showCommand) {
+  const std::wstring v = Widen(verb), f = Widen(file), p = Widen(parameters), d = Widen(directory);
+  HINSTANCE r = ShellExecuteW(reinterpret_cast<HWND>(owner), v.empty() ? nullptr : v.c_str(), f.c_str(),
+                              p.empty() ? nullptr : p.c_str(), d.empty() ? nullptr : d.c_str(), showCommand);
+  return reinterpret_cast<std::intptr_t>(r);
+}
+
+namespace {
+
+NOTIFYICONDATAW IconData(WindowHandle owner, std::uint32_t id) {
+  NOTIFYICONDATAW nid = {};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = reinterpret_cast<HWND>(owner);
+  nid.uID = id;
+  return nid;
+}
+
+void CopyHint(NOTIFYICONDATAW& nid, std::string_view hint) {
+  const std::wstring w = Widen(hint);
+  const size_t n = std::min(w.size(), sizeof nid.szTip / sizeof nid.szTip[0] - 1);
+  std::copy(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(n), nid.szTip);
+  nid.szTip[n] = L'\0';
+  nid.uFlags |= NIF_TIP;
+}
+
+}  // namespace
+
+bool Win32Tray::AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t callbackMessage, std::string_view hint) {
+  NOTIFYICONDATAW nid = IconData(owner, id);
+  nid.uFlags = NIF_MESSAGE | NIF_ICON;
+  nid.uCallbackMessage = callbackMessage;
+  nid.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  if (nid.hIcon == nullptr) nid.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  CopyHint(nid, hint);
+  return Shell_NotifyIconW(NIM_ADD, &nid) != 0;
+}
+
+bool Win32Tray::SetHint(WindowHandle owner, std::uint32_t id, std::string_view hint) {
+  NOTIFYICONDATAW nid = IconData(owner, id);
+  CopyHint(nid, hint);
+  return Shell_NotifyIconW(NIM_MODIFY, &nid) != 0;
+}
+
+bool Win32Tray::DeleteIcon(WindowHandle owner, std::uint32_t id) {
+  NOTIFYICONDATAW nid = IconData(owner, id);
+  return Shell_NotifyIconW(NIM_DELETE, &nid) != 0;
+}
+
+int Win32Tray::TrackPopupMenu(WindowHandle owner, const std::vector<std::string>& captions) {
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return -1;
+  for (size_t i = 0; i < captions.size(); ++i) {
+    AppendMenuW(menu, MF_STRING, i + 1, Widen(captions[i]).c_str());
+  }
+  POINT at = {};
+  GetCursorPos(&at);
+  HWND hwnd = reinterpret_cast<HWND>(owner);
+  // The menu closes when the user clicks elsewhere only while its owner is
+  // the foreground window.
+  ::SetForegroundWindow(hwnd);
+  const int chosen = static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
+                                                      at.x, at.y, 0, hwnd, nullptr));
+  PostMessageW(hwnd, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+  return chosen - 1;
 }
 
 }  // namespace zr::win32

@@ -6,10 +6,12 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <vector>
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/win32/win32_devices.h"
+#include "platform/win32/win32_locale.h"
 
 namespace zr::win32 {
 
@@ -19,6 +21,7 @@ class Win32System final : public System {
   MutexHandle CreateOwnedMutex(std::string_view name, bool& alreadyExisted) override;
   void ReleaseMutex(MutexHandle mutex) override;
   void DebugOutput(std::string_view text) override;
+  int MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) override;
 };
 
 class Win32Files final : public FileSystem {
@@ -43,11 +46,17 @@ class Win32Windowing final : public Windowing {
   Win32Windowing();
   ~Win32Windowing() override;
 
-  WindowHandle CreateHiddenWindow(std::string_view className, std::string_view title,
-                                  WindowProcedure procedure) override;
+  WindowHandle CreateHiddenWindow(std::string_view className, std::string_view title, WindowProcedure procedure,
+                                  int width = 0, int height = 0) override;
   void DestroyWindow(WindowHandle window) override;
   void SetWindowTitle(WindowHandle window, std::string_view title) override;
+  void ShowWindow(WindowHandle window, bool show) override;
+  bool SetForegroundWindow(WindowHandle window) override;
   WindowHandle FindWindowByClass(std::string_view className) override;
+  std::uint32_t RegisterWindowMessage(std::string_view name) override;
+  ControlHandle CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) override;
+  void SetControlText(ControlHandle control, std::string_view text) override;
+  void ShowControl(ControlHandle control, bool show) override;
   bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
                             std::intptr_t lParam) override;
@@ -66,14 +75,37 @@ class Win32Windowing final : public Windowing {
   static LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void RegisterClassOnce(const std::wstring& className);
 
+  // What a window of ours carries: its handler and the click handlers of
+  // its controls.
+  struct WindowData {
+    WindowProcedure procedure;
+    std::map<HWND, std::function<void()>> clicks;
+    std::vector<HGDIOBJ> pictures;  // freed with the window
+  };
+
   HINSTANCE instance_;
   DWORD mainThread_;
   HWND timerWindow_ = nullptr;
+  int nextControlId_ = 100;
   std::set<std::wstring> registered_;
   std::map<TimerId, std::function<void()>> timers_;
   TimerId nextTimer_ = 1;
   bool quitRequested_ = false;
   bool quitReceived_ = false;
+};
+
+class Win32Shell final : public ShellPort {
+ public:
+  std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
+                             std::string_view parameters, std::string_view directory, int showCommand) override;
+};
+
+class Win32Tray final : public TrayPort {
+ public:
+  bool AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t callbackMessage, std::string_view hint) override;
+  bool SetHint(WindowHandle owner, std::uint32_t id, std::string_view hint) override;
+  bool DeleteIcon(WindowHandle owner, std::uint32_t id) override;
+  int TrackPopupMenu(WindowHandle owner, const std::vector<std::string>& captions) override;
 };
 
 // The device-side ports of a platform.
@@ -88,8 +120,8 @@ class Win32Platform {
  public:
   // Everything real.
   Win32Platform() : Win32Platform(nullptr) {}
-  // Real windows, files and registry with other device ports (the
-  // simulated mouse and driver).
+  // Real windows, files, registry, shell and tray with other device ports
+  // (the simulated mouse and driver).
   explicit Win32Platform(const DevicePorts& devices) : Win32Platform(&devices) {}
   Platform& platform() { return platform_; }
   Win32Windowing& windowing() { return windowing_; }
@@ -104,12 +136,18 @@ class Win32Platform {
                   devices ? devices->kernel : realDevices_->kernel,
                   devices ? devices->hid : realDevices_->hid,
                   devices ? devices->notifications : realDevices_->notifications,
-                  devices ? devices->controlDevices : realDevices_->controlDevices} {}
+                  devices ? devices->controlDevices : realDevices_->controlDevices,
+                  shell_,
+                  tray_,
+                  locale_} {}
 
   Win32System system_;
   Win32Files files_;
   Win32Registry registry_;
   Win32Windowing windowing_;
+  Win32Shell shell_;
+  Win32Tray tray_;
+  Win32Locale locale_;
   std::unique_ptr<Win32Devices> realDevices_;
   Platform platform_;
 };

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #undef DeleteFile
 #undef ReplaceFile
@@ -11,3 +13,6 @@
 #undef SendMessage
 #undef CreateMutex
 #undef FindWindow
+#undef MessageBox
+#undef ShellExecute
+#undef RegisterWindowMessage

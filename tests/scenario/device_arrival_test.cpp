@@ -140,6 +140,7 @@ TEST_F(DeviceArrival, StartedWithTheMouseInItReadsTheStageAndPushesTheBlock) {
                          block,
                      }));
   EXPECT_EQ(program->Form()->qvHIDData1->RunningReaders(), 1);
+  EXPECT_TRUE(world.shell.requests.empty());  // no configuration program during start-up
   // Nothing more comes by itself.
   world.AdvanceBy(10000);
   EXPECT_EQ(lines.size(), 9u);
@@ -208,6 +209,19 @@ TEST_F(DeviceArrival, TheIncludeListIgnoresLetterCaseButNeedsWholeIds) {
   world.devices.Plug();
   world.AdvanceBy(5000);
   EXPECT_EQ(Times("reader-open"), (std::vector<std::uint64_t>{plugged + kCheckPush}));
+  // After start-up a present mouse brings the configuration program up.
+  ASSERT_EQ(world.shell.requests.size(), 1u);
+  EXPECT_EQ(world.shell.requests[0].file, "zrCfg.exe");
+}
+
+TEST_F(DeviceArrival, APlugInWhileTheConfigurationProgramRunsBringsItToTheFront) {
+  Include({kVendorId});
+  auto& config = world.desktop.AddPeerWindow("TZRCFGMain");
+  Start();
+  world.devices.Plug();
+  world.AdvanceBy(5000);
+  EXPECT_EQ(world.desktop.foreground, config.handle);
+  EXPECT_TRUE(world.shell.requests.empty());
 }
 
 TEST_F(DeviceArrival, AnIdThatMerelyBeginsWithAnEntryIsNotTheMouse) {
@@ -243,6 +257,7 @@ TEST_F(DeviceArrival, ARemovedCollectionWhileAnotherStaysPushesAgainWithOneReade
                                 std::uint16_t) { ++reports; };
   world.devices.Input(std::vector<std::uint8_t>{7, 0, 4, 0, 0, 0, 0, 0});
   EXPECT_EQ(reports, 1);
+  EXPECT_EQ(world.shell.requests.size(), 1u);  // the configuration program came up
 }
 
 TEST_F(DeviceArrival, TheLostMouseTellsTheConfigurationProgramAndComesBackLater) {
@@ -250,11 +265,14 @@ TEST_F(DeviceArrival, TheLostMouseTellsTheConfigurationProgramAndComesBackLater)
   auto& config = world.desktop.AddPeerWindow("TZRCFGMain");
   world.devices.Plug();
   auto& form = Start();
+  ASSERT_EQ(world.tray.icons.size(), 1u);
   world.devices.Unplug();
   ASSERT_EQ(config.received.size(), 1u);
   EXPECT_EQ(config.received[0].msg, WM_MONITOR_CLOSED);
   EXPECT_EQ(config.received[0].wParam, 0u);
   EXPECT_EQ(config.received[0].lParam, 0);
+  world.RunPending();
+  EXPECT_TRUE(world.tray.icons.empty());
   // The removal's check finds no mouse.
   world.AdvanceBy(5000);
   EXPECT_EQ(Times("reader-open").size(), 1u);
@@ -264,6 +282,8 @@ TEST_F(DeviceArrival, TheLostMouseTellsTheConfigurationProgramAndComesBackLater)
   EXPECT_EQ(Times("reader-open", back), (std::vector<std::uint64_t>{back + kCheckPush}));
   EXPECT_EQ(form.qvHIDData1->RunningReaders(), 1);
   EXPECT_EQ(config.received.size(), 1u);
+  EXPECT_TRUE(world.tray.icons.empty());  // the icon stays hidden
+  EXPECT_EQ(world.desktop.foreground, config.handle);
 }
 
 TEST_F(DeviceArrival, AReaderLostWhileTheMouseStaysThroughAnotherCollectionChangesNothing) {
@@ -277,7 +297,9 @@ TEST_F(DeviceArrival, AReaderLostWhileTheMouseStaysThroughAnotherCollectionChang
   auto& form = Start();
   ASSERT_EQ(form.qvHIDData1->RunningReaders(), 2);
   world.devices.SetInterfacePresent(2, false);
+  world.RunPending();
   EXPECT_TRUE(config.received.empty());
+  EXPECT_EQ(world.tray.icons.size(), 1u);
   EXPECT_EQ(form.qvHIDData1->RunningReaders(), 1);
 }
 

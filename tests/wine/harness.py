@@ -43,7 +43,7 @@ def base_env(prefix, home):
 
 def make_base_prefix():
     marker = os.path.join(BASE_PREFIX, ".zr-ready")
-    version = wine_version()
+    version = wine_version() + " base 2"  # the second part changes with what is set up here
     if os.path.exists(marker):
         with open(marker) as f:
             if f.read() == version:
@@ -57,6 +57,11 @@ def make_base_prefix():
     subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
                     "REG_DWORD", "/d", "0", "/f"], env=env, check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The dialog fonts fall back on a CJK font for Chinese texts.
+    for face in ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif"):
+        subprocess.run(["wine", "reg", "add", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink",
+                        "/v", face, "/t", "REG_MULTI_SZ", "/d", "wqy-microhei.ttc,WenQuanYi Micro Hei", "/f"],
+                       env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["wineserver", "-w"], env=env, check=True)
     # The user folders of a new prefix are links into $HOME; copies of the
     # prefix must each have folders of their own.
@@ -212,6 +217,15 @@ class WineMachine:
         self.processes.append(p)
         return p
 
+    def start_tool(self, *args):
+        """Starts zrtool.exe in the background (for commands that stay)."""
+        log = open(os.path.join(self.root, "programs.log"), "ab")
+        p = subprocess.Popen(["wine", self.tool_path("zrtool.exe")] + [str(a) for a in args], env=self.env,
+                             stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        log.close()
+        self.processes.append(p)
+        return p
+
     def run(self, exe, *args, timeout=BOUND):
         """Runs a program to its end: (exit code, stdout)."""
         r = subprocess.run(["wine", exe] + list(args), env=self.env, stdin=subprocess.DEVNULL,
@@ -261,6 +275,20 @@ class WineMachine:
             if name.lower() == key.replace("HKCU", "HKEY_CURRENT_USER").lower():
                 return values
         return None
+
+    def reg_set_binary(self, key, name, data):
+        """Stores a REG_BINARY value, of any size, through a .reg file."""
+        full = key.replace("HKCU\\", "HKEY_CURRENT_USER\\", 1)
+        pairs = ["%02x" % b for b in data]
+        rows = [",".join(pairs[i:i + 24]) for i in range(0, len(pairs), 24)]
+        body = ",\\\n  ".join(rows)
+        path = os.path.join(self.root, "import.reg")
+        with open(path, "w", newline="\r\n") as f:
+            f.write('REGEDIT4\n\n[%s]\n"%s"=hex:%s\n' % (full, name, body))
+        r = subprocess.run(["wine", "reg", "import", "Z:" + path.replace("/", "\\")], env=self.env,
+                           capture_output=True)
+        if r.returncode != 0:
+            raise AssertionError("reg import failed: %r" % r.stderr[-300:])
 
     def reg_add(self, key, name, kind, data):
         subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env=self.env,
