@@ -257,7 +257,9 @@ ThreadRun TqvHidDeviceReadThread::Execute() {
     if (wait == HidReadWait::NotYet) return ThreadRun::Waiting;
     readPending_ = false;
     ++shared_->wakeUps;
-    if (wait != HidReadWait::Completed) {
+    // A stop that came while the read was pending ends the reader also when
+    // its wait missed the stop pulse: nothing is delivered after a stop.
+    if (wait != HidReadWait::Completed || shared_->stopGeneration.load() != generation_) {
       terminated_ = true;
       break;
     }

@@ -136,7 +136,7 @@ std::uint32_t ReadDeviceMemory(TqvHIDData& HIDData, USAGE_AND_PAGE usage, std::s
                                  0xFA};
   std::memcpy(block->Header, header.data(), header.size());
   if (const std::uint32_t r = QueryFeatureCommand(HIDData, usage, *block); r != kErrorSuccess) return r;
-  std::memcpy(Buffer.data(), block->Payload, Length);
+  std::copy_n(block->Payload, Length, Buffer.begin());
   return kErrorSuccess;
 }
 
