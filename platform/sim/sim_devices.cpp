@@ -448,6 +448,14 @@ void SimDevices::SetInterfacePresent(std::size_t index, bool present) {
   NotifyTreeChanged();
 }
 
+void SimDevices::StartPlugged() {
+  EnsureInterfaceState();
+  for (std::size_t i = 0; i < interfaces.size(); ++i) {
+    if (!present_[i]) ++arrivals_[i];
+    present_[i] = true;
+  }
+}
+
 void SimDevices::Plug() {
   EnsureInterfaceState();
   if (std::find(present_.begin(), present_.end(), false) == present_.end()) return;

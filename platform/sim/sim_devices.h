@@ -96,6 +96,9 @@ class SimDevices {
   // ---- the mouse ----
   // Its interfaces; change them only while none is present.
   std::vector<SimHidInterfaceSpec> interfaces = DefaultMouseInterfaces();
+  // The mouse is in from the start: present without a notification or a
+  // log line.
+  void StartPlugged();
   // Every absent interface arrives / every present one goes.
   void Plug();
   void Unplug();
