@@ -74,6 +74,16 @@ std::optional<int> ParseCount(std::string_view text) {
   return v;
 }
 
+// A completed request's result: its error, or its data as far as `to` holds it.
+std::uint32_t CopyResult(std::uint32_t error, const std::vector<std::uint8_t>& from, std::span<std::uint8_t> to,
+                         std::uint32_t& bytes) {
+  if (error != kErrorSuccess) return error;
+  const std::size_t n = std::min(to.size(), from.size());
+  std::copy_n(from.begin(), n, to.begin());
+  bytes = static_cast<std::uint32_t>(n);
+  return kErrorSuccess;
+}
+
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> out;
   std::size_t i = 0;
@@ -219,11 +229,7 @@ class SimHidCollection final : public HidCollection {
     bytesRead = 0;
     if (!c_->completed) return kErrorIoIncomplete;
     c_->completed = false;
-    if (c_->error != kErrorSuccess) return c_->error;
-    const std::size_t n = std::min(buffer.size(), c_->data.size());
-    std::copy_n(c_->data.begin(), n, buffer.begin());
-    bytesRead = static_cast<std::uint32_t>(n);
-    return kErrorSuccess;
+    return CopyResult(c_->error, c_->data, buffer, bytesRead);
   }
 
  private:
@@ -315,11 +321,7 @@ class SimControlDevice final : public ControlDevice {
     if (!c_->pending) return kErrorInvalidParameter;
     if (!c_->completed) return kErrorIoIncomplete;
     c_->pending = false;
-    if (c_->error != kErrorSuccess) return c_->error;
-    const std::size_t n = std::min(output.size(), c_->output.size());
-    std::copy_n(c_->output.begin(), n, output.begin());
-    bytes = static_cast<std::uint32_t>(n);
-    return kErrorSuccess;
+    return CopyResult(c_->error, c_->output, output, bytes);
   }
 
   void CancelIo() override {
