@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/device_notify.h"  // kWmDeviceChange
+
 namespace zr {
 
 // (Named apart from the platform header's macros, which would clash.)
@@ -11,7 +13,6 @@ inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmQueryEndSession = 0x0011;
 inline constexpr std::uint32_t kWmEndSession = 0x0016;
 inline constexpr std::uint32_t kWmTimer = 0x0113;
-inline constexpr std::uint32_t kWmDeviceChange = 0x0219;
 
 // Between the monitor, its own components and the configuration program.
 inline constexpr std::uint32_t WM_APPLY_PROFILE = 7035;    // to the monitor: reload and push profiles

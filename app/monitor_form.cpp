@@ -5,6 +5,8 @@
 
 #include "app/messages.h"
 #include "common/ini_file.h"
+#include "common/text.h"
+#include "device/vendor_protocol.h"
 #include "profile/dm.h"
 
 namespace zr {
@@ -27,6 +29,11 @@ ZEDEZAVadi::ZEDEZAVadi(Platform& platform, TApplication& application, TDM& dm, M
 
 ZEDEZAVadi::~ZEDEZAVadi() {
   FormDestroy();
+  // From here on no reader raises an event into the form.
+  qvHIDData1->DetachReaders();
+  qvHIDEventEx1.reset();
+  qvSTDCommand1.reset();
+  TimerDeviceArrial.reset();
   qvLanguage1.reset();
   faceScene.reset();
   langForm.reset();
@@ -51,6 +58,26 @@ void ZEDEZAVadi::CreateComponents() {
   langForm = std::make_unique<TMonitorFormComponents>(*TrayIcon1, MyPopupMenu);
   qvLanguage1 = std::make_unique<TqvLanguage>(Translation, platform_, platform_.locale, langForm.get());
   qvLanguage1->LoadFormData(EmbeddedLanguageTable());
+  CreateDeviceComponents();
+}
+
+void ZEDEZAVadi::CreateDeviceComponents() {
+  FMonitorUnitGroup = std::make_unique<MONITOR_UNIT_GROUP>();
+  qvHIDData1 = std::make_unique<TqvHIDData>(platform_);
+  qvHIDData1->FastOnData = false;
+  qvHIDData1->OnDeviceNotConnected = [this](const std::string& id, const std::string& path) {
+    qvHIDData1DeviceNotConnected(id, path);
+  };
+  TimerDeviceArrial = std::make_unique<TTimer>(platform_.windowing, 1500, false);
+  TimerDeviceArrial->OnTimer = [this] { TimerDeviceArrialTimer(); };
+  qvSTDCommand1 = std::make_unique<TqvSTDCommand>(platform_);
+  qvHIDEventEx1 = std::make_unique<TqvHIDEventEx>(platform_);
+  qvHIDEventEx1->OnNewDeviceArrival = [this](const std::vector<std::string>& list) {
+    qvHIDEventEx1NewDeviceArrival(list);
+  };
+  qvHIDEventEx1->OnPresentDeviceRemoval = [this](const std::vector<std::string>& list) {
+    qvHIDEventEx1PresentDeviceRemoval(list);
+  };
 }
 
 void ZEDEZAVadi::CreateFace() {
@@ -103,7 +130,7 @@ void ZEDEZAVadi::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
   ReleaseCPIUnit();
-  HidStopRead();
+  qvHIDData1->HidStopRead();
   FIncludeHidDeviceList.clear();
 }
 
@@ -122,6 +149,96 @@ void ZEDEZAVadi::ProcessMessageAndSleep10ms() {
 void ZEDEZAVadi::ProcessMessageAndSleep50ms() {
   platform_.windowing.ProcessMessages();
   platform_.windowing.Sleep(50);
+}
+
+void ZEDEZAVadi::RestartTimerIfIncluded(const std::vector<std::string>& hardwareIds) {
+  for (const std::string& entry : FIncludeHidDeviceList) {
+    if (ContainsIgnoreCase(hardwareIds, entry)) {
+      TimerDeviceArrial->Restart();
+      return;
+    }
+  }
+}
+
+void ZEDEZAVadi::qvHIDEventEx1NewDeviceArrival(const std::vector<std::string>& ANewDevicesList) {
+  RestartTimerIfIncluded(ANewDevicesList);
+}
+
+void ZEDEZAVadi::qvHIDEventEx1PresentDeviceRemoval(const std::vector<std::string>& ARemovalDevicesList) {
+  RestartTimerIfIncluded(ARemovalDevicesList);
+}
+
+void ZEDEZAVadi::TimerDeviceArrialTimer() {
+  TimerDeviceArrial->SetEnabled(false);
+  CheckDeviceAndApply();
+}
+
+void ZEDEZAVadi::CheckDeviceAndApply() {
+  TimerDeviceArrial->SetEnabled(false);
+  auto query = std::make_unique<THIDDataParam>();
+  query->UsageAndPage = Globals.HidUsageAndPage;
+  if (!qvHIDData1->IsDeviceExist(*query)) {
+    StopHookMouse();
+    return;
+  }
+  DM.LoadAllProfileInfoFromRegistry();
+  DM.LoadProfileGroupSettingInfoFromRegistry();
+  DM.LoadCurrentProfileInfoFromRegistry();
+  SetWheelHookRules();
+  StartReadDevice();
+  SendCpiUnit(*qvSTDCommand1, FCPIUNIT);
+  if (!bStartingUp) ShowConfigApplication();
+}
+
+void ZEDEZAVadi::StartReadDevice() {
+  // Readers started by an earlier check may still run (when one of the
+  // mouse's collections stayed while another came or went): they end
+  // first, so that every report is read and handled once.
+  qvHIDData1->HidStopRead();
+  qvHIDData1->HidFindAndReadDevice(Globals.HidUsageAndPage, "*");
+}
+
+void ZEDEZAVadi::InitCPIUnit() {
+  CPI_UNIT& u = FCPIUNIT;
+  u.password = kBlockSignature;
+  u.NeedApplyNewCPI = 1;
+  u.ReportLength = 8;
+  u.X_LowByte = 2;
+  u.X_HighByte = 3;
+  u.Y_LowByte = 4;
+  u.Y_HighByte = 5;
+  u.CurrentCpi = 0;
+  std::uint32_t stage = 0;
+  SendShortCommand(*qvHIDData1, Globals.HidUsageAndPage, 0, 0);
+  ProcessMessageAndSleep50ms();
+  (void)ReadCurrentCpiStage(*qvHIDData1, Globals.HidUsageAndPage, stage);
+  ProcessMessageAndSleep50ms();
+  SendShortCommand(*qvHIDData1, Globals.HidUsageAndPage, 1, 0);
+  u.CurrentCpi = static_cast<std::uint16_t>(stage);
+  const TMOUSECONFIGINFO& config = DM.FCurrentProfileInfo.ConfigInfo;
+  auto stageOf = [](const TCPILEVELINFO& level) {
+    return TCPISTAGE{static_cast<std::uint8_t>(level.Enabled & 0xFF), level.X, level.Y};
+  };
+  for (int i = 0; i < 10; ++i) {
+    u.STCpi[i] = stageOf(config.CPIState[i]);
+    u.HWCpi[i] = stageOf(config.HWCPIState[i]);
+  }
+  ComputeCpiRates(u);
+  SendCpiUnit(*qvSTDCommand1, u);
+}
+
+void ZEDEZAVadi::ReleaseCPIUnit() {
+  FCPIUNIT.NeedApplyNewCPI = 0;
+  SendCpiUnit(*qvSTDCommand1, FCPIUNIT);
+}
+
+void ZEDEZAVadi::qvHIDData1DeviceNotConnected(const std::string&, const std::string&) {
+  auto query = std::make_unique<THIDDataParam>();
+  query->UsageAndPage = Globals.HidUsageAndPage;
+  if (qvHIDData1->IsDeviceExist(*query)) return;
+  StopHookMouse();
+  HideTrayIcon();
+  NotifyConfigApplication();
 }
 
 std::optional<std::intptr_t> ZEDEZAVadi::WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {

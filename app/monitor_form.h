@@ -14,6 +14,10 @@
 #include "app/form_language.h"
 #include "app/globals.h"
 #include "app/tray_icon.h"
+#include "common/timer.h"
+#include "device/hid_data.h"
+#include "device/hid_event.h"
+#include "device/std_command.h"
 #include "lang/qv_language.h"
 #include "platform/platform.h"
 
@@ -43,6 +47,26 @@ class ZEDEZAVadi {
   void ProcessMessageAndSleep10ms();
   void ProcessMessageAndSleep50ms();
 
+  // ---- device arrival, removal and the configuration push ----
+  // The first device check and every one after a relevant device change:
+  // when the mouse is present, reload the profiles, install the wheel rules,
+  // start the reader, send the CPI block and (after start-up) bring up the
+  // configuration program.
+  void CheckDeviceAndApply();
+  // Builds FCPIUNIT from the current profile and the stage read from the
+  // mouse, and sends it to the filter driver.
+  void InitCPIUnit();
+  // Tells the filter driver to stop applying the block.
+  void ReleaseCPIUnit();
+  // Starts the reader on the vendor collection.
+  void StartReadDevice();
+  void qvHIDEventEx1NewDeviceArrival(const std::vector<std::string>& ANewDevicesList);
+  void qvHIDEventEx1PresentDeviceRemoval(const std::vector<std::string>& ARemovalDevicesList);
+  void TimerDeviceArrialTimer();
+  // Raised on the reader thread: touches only the hook, the tray icon and a
+  // posted message.
+  void qvHIDData1DeviceNotConnected(const std::string& ADeviceID, const std::string& ADevicePath);
+
   // The tray and the configuration program.
   void ApplyLanguageAndTexts();
   void ShowConfigApplication();
@@ -64,6 +88,9 @@ class ZEDEZAVadi {
 
   bool bStartingUp = false;
   std::vector<std::string> FIncludeHidDeviceList;
+  CPI_UNIT FCPIUNIT{};
+  // Held for the filter driver; nothing in this program fills or sends it.
+  std::unique_ptr<MONITOR_UNIT_GROUP> FMonitorUnitGroup;
 
   TDM& DM;
   MonitorGlobals& Globals;
@@ -86,6 +113,10 @@ class ZEDEZAVadi {
   std::unique_ptr<TMonitorFormComponents> langForm;  // the form as the translation walk sees it
   std::unique_ptr<TFaceScene> faceScene;
   std::unique_ptr<TqvLanguage> qvLanguage1;
+  std::unique_ptr<TqvHIDData> qvHIDData1;
+  std::unique_ptr<TTimer> TimerDeviceArrial;
+  std::unique_ptr<TqvSTDCommand> qvSTDCommand1;
+  std::unique_ptr<TqvHIDEventEx> qvHIDEventEx1;
 
   std::string TranslateText(std::string_view text) { return Translation.TranslateText(text); }
 
@@ -96,15 +127,15 @@ class ZEDEZAVadi {
   void CreateFace();
   void OpenUpdateWebSite();
   void OnReloadSettings();
+  void CreateDeviceComponents();
+  // The include-list filter of both device-list events.
+  void RestartTimerIfIncluded(const std::vector<std::string>& hardwareIds);
 
-  // Steps of FormCreate and FormDestroy whose components come with later
-  // building steps; they keep their places in the order.
-  void InitCPIUnit() {}
+  // Steps whose components come with later building steps; they keep their
+  // places in the order.
   void SetWheelHookRules() {}
-  void CheckDeviceAndApply() {}
   void InitEndpointVolume() {}
-  void ReleaseCPIUnit() {}
-  void HidStopRead() {}
+  void StopHookMouse() {}
 
   Platform& platform_;
   TApplication& application_;

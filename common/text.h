@@ -2,6 +2,9 @@
 // at the Win32 boundary and inside stored formats that hold UTF-16.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,5 +33,11 @@ bool EndsWith(std::string_view text, std::string_view tail);
 
 // True when `list` holds `item`, ignoring letter case, whole strings only.
 bool ContainsIgnoreCase(const std::vector<std::string>& list, std::string_view item);
+
+// Bytes as lower-case hexadecimal digits without separators.
+std::string ToHexLower(std::span<const std::uint8_t> bytes);
+// An even number of hexadecimal digits (either case) as bytes; none for any
+// other text.
+std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text);
 
 }  // namespace zr

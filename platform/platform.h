@@ -2,7 +2,11 @@
 // the program goes through these ports.
 #pragma once
 
+#include "platform/control_device.h"
+#include "platform/device_notify.h"
 #include "platform/files.h"
+#include "platform/hid.h"
+#include "platform/kernel.h"
 #include "platform/locale.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -16,6 +20,10 @@ struct Platform {
   FileSystem& files;
   Registry& registry;
   Windowing& windowing;
+  Kernel& kernel;
+  HidPort& hid;
+  DeviceNotifications& deviceNotifications;
+  ControlDevices& controlDevices;
   ShellPort& shell;
   TrayPort& tray;
   LocalePort& locale;

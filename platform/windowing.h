@@ -74,6 +74,12 @@ class Windowing {
   // Dispatches every pending message of the main thread, then returns.
   virtual void ProcessMessages() = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
+
+  // Blocking hand-off from another thread: `work` runs on the main thread
+  // when it next processes messages, and the caller waits until it has run.
+  // On the main thread itself it runs at once. False when it could not run
+  // (the main thread's windows are gone).
+  virtual bool RunOnMainThread(const std::function<void()>& work) = 0;
 };
 
 }  // namespace zr

@@ -457,6 +457,11 @@ void SimQueue::ProcessMessages() {
 
 void SimQueue::Sleep(std::uint32_t ms) { world_.Sleep(ms); }
 
+bool SimQueue::RunOnMainThread(const std::function<void()>& work) {
+  work();
+  return true;
+}
+
 void SimQueue::RunMessageLoop() {
   while (!quit_) {
     ProcessMessages();
@@ -570,7 +575,13 @@ void SimTray::RestartShell(std::uint32_t taskbarCreatedMessage) {
 
 // ---- world -----------------------------------------------------------------------
 
-SimWorld::SimWorld() { files.AddFolder(files.documents); }
+SimWorld::SimWorld() {
+  files.AddFolder(files.documents);
+  devices.postDeviceChange = [this](WindowHandle window, std::uint32_t wParam, std::intptr_t lParam) {
+    SimWindow* w = desktop.Get(window);
+    if (w != nullptr && w->queue != nullptr) w->queue->PostMessage(window, kWmDeviceChange, wParam, lParam);
+  };
+}
 SimWorld::~SimWorld() = default;
 
 std::uint32_t SimWorld::RegisterWindowMessage(std::string_view name) {
@@ -626,7 +637,17 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
       queue_(world),
       system_(world),
       files_(world.files, std::move(exeFolder)),
-      platform_{system_, files_, world.registry, queue_, world.shell, world.tray, world.locale} {
+      platform_{system_,
+                files_,
+                world.registry,
+                queue_,
+                world.kernel,
+                world.devices.hid(),
+                world.devices.notifications(),
+                world.devices.controlDevices(),
+                world.shell,
+                world.tray,
+                world.locale} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

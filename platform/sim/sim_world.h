@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_devices.h"
+#include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_locale.h"
 
 namespace zr::sim {
@@ -190,6 +192,8 @@ class SimQueue final : public Windowing {
   bool QuitRequested() const override { return quit_; }
   void ProcessMessages() override;
   void Sleep(std::uint32_t ms) override;
+  // The simulated threads run on the caller's thread: the work runs at once.
+  bool RunOnMainThread(const std::function<void()>& work) override;
 
   // Scheduling by the world.
   bool DispatchOnePosted();
@@ -325,6 +329,10 @@ class SimWorld {
   SimRegistry registry;
   SimFileSystem files;
   SimDesktop desktop;
+  // The mouse, the filter driver and the threads of the programs that use
+  // them (the devices go first: threads may hold open collections).
+  SimKernel kernel;
+  SimDevices devices{kernel};
   SimShell shell;
   SimTray tray{desktop};
   SimLocale locale;

@@ -248,9 +248,11 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreateKey(RegistryRoot root, s
 
 namespace {
 constexpr wchar_t kTimerWindowClass[] = L"zr.TimerWindow";
+// Private to the adapter's own message-only window.
+constexpr UINT kRunOnMainThread = WM_APP + 0x200;
 }
 
-Win32Windowing::Win32Windowing() : instance_(GetModuleHandleW(nullptr)) {
+Win32Windowing::Win32Windowing() : instance_(GetModuleHandleW(nullptr)), mainThread_(GetCurrentThreadId()) {
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = TimerWindowProc;
@@ -483,7 +485,24 @@ void Win32Windowing::StopTimer(TimerId timer) {
   timers_.erase(timer);
 }
 
+bool Win32Windowing::RunOnMainThread(const std::function<void()>& work) {
+  if (GetCurrentThreadId() == mainThread_) {
+    work();
+    return true;
+  }
+  // SendMessage waits until the main thread has handled it.
+  return SendMessageW(timerWindow_, kRunOnMainThread, 0, reinterpret_cast<LPARAM>(&work)) == 1;
+}
+
 LRESULT CALLBACK Win32Windowing::TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kRunOnMainThread) {
+    try {
+      (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    } catch (const std::exception& e) {
+      OutputDebugStringW(Widen(std::string("hand-off: ") + e.what()).c_str());
+    }
+    return 1;
+  }
   if (msg == WM_TIMER) {
     auto* self = reinterpret_cast<Win32Windowing*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self != nullptr) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_devices.h"
 #include "platform/win32/win32_locale.h"
 
 namespace zr::win32 {
@@ -66,6 +67,8 @@ class Win32Windowing final : public Windowing {
   bool QuitRequested() const override { return quitRequested_; }
   void ProcessMessages() override;
   void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+  // From another thread: a message sent to the adapter's hidden window.
+  bool RunOnMainThread(const std::function<void()>& work) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -81,6 +84,7 @@ class Win32Windowing final : public Windowing {
   };
 
   HINSTANCE instance_;
+  DWORD mainThread_;
   HWND timerWindow_ = nullptr;
   int nextControlId_ = 100;
   std::set<std::wstring> registered_;
@@ -104,12 +108,39 @@ class Win32Tray final : public TrayPort {
   int TrackPopupMenu(WindowHandle owner, const std::vector<std::string>& captions) override;
 };
 
+// The device-side ports of a platform.
+struct DevicePorts {
+  Kernel& kernel;
+  HidPort& hid;
+  DeviceNotifications& notifications;
+  ControlDevices& controlDevices;
+};
+
 class Win32Platform {
  public:
-  Win32Platform() : platform_{system_, files_, registry_, windowing_, shell_, tray_, locale_} {}
+  // Everything real.
+  Win32Platform() : Win32Platform(nullptr) {}
+  // Real windows, files, registry, shell and tray with other device ports
+  // (the simulated mouse and driver).
+  explicit Win32Platform(const DevicePorts& devices) : Win32Platform(&devices) {}
   Platform& platform() { return platform_; }
+  Win32Windowing& windowing() { return windowing_; }
 
  private:
+  explicit Win32Platform(const DevicePorts* devices)
+      : realDevices_(devices == nullptr ? std::make_unique<Win32Devices>() : nullptr),
+        platform_{system_,
+                  files_,
+                  registry_,
+                  windowing_,
+                  devices ? devices->kernel : realDevices_->kernel,
+                  devices ? devices->hid : realDevices_->hid,
+                  devices ? devices->notifications : realDevices_->notifications,
+                  devices ? devices->controlDevices : realDevices_->controlDevices,
+                  shell_,
+                  tray_,
+                  locale_} {}
+
   Win32System system_;
   Win32Files files_;
   Win32Registry registry_;
@@ -117,6 +148,7 @@ class Win32Platform {
   Win32Shell shell_;
   Win32Tray tray_;
   Win32Locale locale_;
+  std::unique_ptr<Win32Devices> realDevices_;
   Platform platform_;
 };
 

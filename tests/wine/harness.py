@@ -191,13 +191,14 @@ class WineMachine:
         assert win_path[:3].upper() == "C:\\"
         return os.path.join(self.prefix, "drive_c", *win_path[3:].split("\\"))
 
-    def install(self, folder="C:\\zrmon", config=None, programs=("zrmon.exe",)):
+    def install(self, folder="C:\\zrmon", config=None, programs=("zrmon.exe",), source="dist"):
         """Copies the built programs into a folder of the prefix, laid out as
-        they ship, with `config` as config.ini (None: no config.ini)."""
+        they ship, with `config` as config.ini (None: no config.ini).
+        `source` names the build's folder they come from (dist, sim, tools)."""
         target = self.c_path(folder)
         os.makedirs(target, exist_ok=True)
         for program in programs:
-            shutil.copy(os.path.join(BUILD, "dist", program), target)
+            shutil.copy(os.path.join(BUILD, source, program), target)
         if config is not None:
             with open(os.path.join(target, "config.ini"), "w", newline="\r\n") as f:
                 f.write(config)
@@ -207,10 +208,11 @@ class WineMachine:
     def tool_path(self, name):
         return os.path.join(BUILD, "tools", name)
 
-    def start(self, exe_win_path, *args):
-        """Starts a program of the prefix; its output goes to a log file."""
+    def start(self, exe_win_path, *args, env=None):
+        """Starts a program of the prefix (with `env` added to its
+        environment); its output goes to a log file."""
         log = open(os.path.join(self.root, "programs.log"), "ab")
-        p = subprocess.Popen(["wine", self.c_path(exe_win_path)] + list(args), env=self.env,
+        p = subprocess.Popen(["wine", self.c_path(exe_win_path)] + list(args), env=dict(self.env, **(env or {})),
                              cwd=os.path.dirname(self.c_path(exe_win_path)),
                              stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         log.close()

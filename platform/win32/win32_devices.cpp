@@ -1,0 +1,531 @@
+#include "platform/win32/win32_devices.h"
+
+#include <dbt.h>
+#include <hidsdi.h>
+#include <setupapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/error_codes.h"
+#include "platform/win32/win32_text.h"
+
+namespace zr::win32 {
+
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "the 32-bit layout of the interface detail");
+static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) == 32);
+
+namespace {
+
+GUID ToGuid(const Guid& g) {
+  GUID out;
+  std::memcpy(&out, &g, sizeof out);
+  return out;
+}
+
+// A failed call whose last error is 0 still reports a failure.
+std::uint32_t LastErrorOr(std::uint32_t fallback) {
+  const DWORD e = GetLastError();
+  return e != 0 ? e : fallback;
+}
+
+}  // namespace
+
+// ---- kernel --------------------------------------------------------------------
+
+Win32Event::Win32Event() : handle_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+Win32Event::~Win32Event() {
+  if (handle_ != nullptr) CloseHandle(handle_);
+}
+
+std::shared_ptr<KernelEvent> Win32Kernel::CreateManualResetEvent() { return std::make_shared<Win32Event>(); }
+
+int Win32Kernel::WaitForAny(std::span<KernelEvent* const> events) {
+  std::vector<HANDLE> handles;
+  for (KernelEvent* e : events) {
+    const auto* w = dynamic_cast<const Win32Event*>(e);
+    if (w == nullptr || w->Native() == nullptr) return kWaitFailed;
+    handles.push_back(w->Native());
+  }
+  if (handles.empty() || handles.size() > MAXIMUM_WAIT_OBJECTS) return kWaitFailed;
+  const DWORD r = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+  if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) return static_cast<int>(r - WAIT_OBJECT_0);
+  return kWaitFailed;
+}
+
+namespace {
+
+class Win32Thread final : public KernelThread {
+ public:
+  explicit Win32Thread(std::function<ThreadRun()> body) {
+    thread_ = std::thread([finished = finished_, body = std::move(body)]() mutable {
+      // Waits block here, so the body runs to its end in one call.
+      while (body() == ThreadRun::Waiting) {
+      }
+      body = nullptr;
+      finished->store(true);
+    });
+  }
+  ~Win32Thread() override {
+    if (thread_.joinable()) thread_.detach();
+  }
+  bool Finished() const override { return finished_->load(); }
+  void Join() override {
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  }
+
+ private:
+  std::shared_ptr<std::atomic<bool>> finished_ = std::make_shared<std::atomic<bool>>(false);
+  std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<KernelThread> Win32Kernel::StartThread(std::function<ThreadRun()> body) {
+  return std::make_unique<Win32Thread>(std::move(body));
+}
+
+// ---- the libraries -----------------------------------------------------------------------
+
+struct HidLibraries {
+  HMODULE hid = nullptr;
+  HMODULE setupapi = nullptr;
+  decltype(&::HidD_GetHidGuid) GetHidGuid = nullptr;
+  decltype(&::HidD_GetAttributes) GetAttributes = nullptr;
+  decltype(&::HidD_GetPreparsedData) GetPreparsedData = nullptr;
+  decltype(&::HidD_FreePreparsedData) FreePreparsedData = nullptr;
+  decltype(&::HidP_GetCaps) GetCaps = nullptr;
+  decltype(&::HidD_GetFeature) GetFeature = nullptr;
+  decltype(&::HidD_SetFeature) SetFeature = nullptr;
+  decltype(&::HidP_MaxUsageListLength) MaxUsageListLength = nullptr;
+  decltype(&::HidP_GetUsagesEx) GetUsagesEx = nullptr;
+  decltype(&::SetupDiGetClassDevsW) GetClassDevs = nullptr;
+  decltype(&::SetupDiEnumDeviceInterfaces) EnumDeviceInterfaces = nullptr;
+  decltype(&::SetupDiGetDeviceInterfaceDetailW) GetDeviceInterfaceDetail = nullptr;
+  decltype(&::SetupDiGetDeviceRegistryPropertyW) GetDeviceRegistryProperty = nullptr;
+  decltype(&::SetupDiDestroyDeviceInfoList) DestroyDeviceInfoList = nullptr;
+  decltype(&::SetupDiEnumDeviceInfo) EnumDeviceInfo = nullptr;
+
+  bool HidUsable() const {
+    return GetAttributes && GetPreparsedData && FreePreparsedData && GetCaps && GetFeature && SetFeature &&
+           MaxUsageListLength && GetUsagesEx;
+  }
+  bool InterfacesUsable() const {
+    return GetClassDevs && EnumDeviceInterfaces && GetDeviceInterfaceDetail && GetDeviceRegistryProperty &&
+           DestroyDeviceInfoList;
+  }
+  bool DevicesUsable() const { return GetClassDevs && EnumDeviceInfo && GetDeviceRegistryProperty && DestroyDeviceInfoList; }
+};
+
+namespace {
+
+template <class F>
+void Lookup(HMODULE module, const char* name, F& out) {
+  if (module == nullptr) return;
+  // Through the generic function pointer type, which converts to any other.
+  out = reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+std::shared_ptr<const HidLibraries> LoadLibraries() {
+  auto l = std::make_shared<HidLibraries>();
+  l->hid = LoadLibraryW(L"hid.dll");
+  l->setupapi = LoadLibraryW(L"setupapi.dll");
+  Lookup(l->hid, "HidD_GetHidGuid", l->GetHidGuid);
+  Lookup(l->hid, "HidD_GetAttributes", l->GetAttributes);
+  Lookup(l->hid, "HidD_GetPreparsedData", l->GetPreparsedData);
+  Lookup(l->hid, "HidD_FreePreparsedData", l->FreePreparsedData);
+  Lookup(l->hid, "HidP_GetCaps", l->GetCaps);
+  Lookup(l->hid, "HidD_GetFeature", l->GetFeature);
+  Lookup(l->hid, "HidD_SetFeature", l->SetFeature);
+  Lookup(l->hid, "HidP_MaxUsageListLength", l->MaxUsageListLength);
+  Lookup(l->hid, "HidP_GetUsagesEx", l->GetUsagesEx);
+  Lookup(l->setupapi, "SetupDiGetClassDevsW", l->GetClassDevs);
+  Lookup(l->setupapi, "SetupDiEnumDeviceInterfaces", l->EnumDeviceInterfaces);
+  Lookup(l->setupapi, "SetupDiGetDeviceInterfaceDetailW", l->GetDeviceInterfaceDetail);
+  Lookup(l->setupapi, "SetupDiGetDeviceRegistryPropertyW", l->GetDeviceRegistryProperty);
+  Lookup(l->setupapi, "SetupDiDestroyDeviceInfoList", l->DestroyDeviceInfoList);
+  Lookup(l->setupapi, "SetupDiEnumDeviceInfo", l->EnumDeviceInfo);
+  return l;
+}
+
+// The hardware IDs of a device: the multi-string property read into 32768 bytes.
+std::vector<std::string> HardwareIds(const HidLibraries& l, HDEVINFO set, SP_DEVINFO_DATA& device) {
+  std::vector<BYTE> buffer(32768, 0);
+  DWORD type = 0;
+  DWORD required = 0;
+  std::vector<std::string> ids;
+  if (!l.GetDeviceRegistryProperty(set, &device, SPDRP_HARDWAREID, &type, buffer.data(),
+                                   static_cast<DWORD>(buffer.size()), &required)) {
+    return ids;
+  }
+  const auto* text = reinterpret_cast<const wchar_t*>(buffer.data());
+  const std::size_t units = std::min<std::size_t>(required, buffer.size()) / sizeof(wchar_t);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < units; ++i) {
+    if (text[i] != 0) continue;
+    if (i == start) break;  // the empty string that ends the list
+    ids.push_back(Narrow(std::wstring_view(text + start, i - start)));
+    start = i + 1;
+  }
+  if (start < units && text[units - 1] != 0) ids.push_back(Narrow(std::wstring_view(text + start, units - start)));
+  return ids;
+}
+
+// One pending overlapped read. It lives apart from its collection so that a
+// read the driver never completes keeps valid memory to write to.
+struct ReadSlot {
+  OVERLAPPED overlapped{};
+  std::vector<std::uint8_t> buffer;
+  bool pending = false;
+  bool completed = false;
+};
+
+VOID CALLBACK ReadDone(DWORD, DWORD, LPOVERLAPPED overlapped) {
+  auto* slot = reinterpret_cast<ReadSlot*>(overlapped);  // the slot starts with it
+  slot->pending = false;
+  slot->completed = true;
+}
+static_assert(offsetof(ReadSlot, overlapped) == 0);
+
+class Win32HidCollection final : public HidCollection {
+ public:
+  Win32HidCollection(std::shared_ptr<const HidLibraries> libs, HANDLE handle)
+      : libs_(std::move(libs)), handle_(handle), slot_(std::make_unique<ReadSlot>()) {}
+
+  // On the thread that started the read: its completion routine runs here.
+  ~Win32HidCollection() override {
+    if (slot_->pending) {
+      ::CancelIo(handle_);
+      for (int i = 0; i < 200 && slot_->pending; ++i) SleepEx(10, TRUE);
+      if (slot_->pending) (void)slot_.release();  // the driver may still write into it
+    }
+    if (preparsed_ != nullptr) libs_->FreePreparsedData(preparsed_);
+    CloseHandle(handle_);
+  }
+
+  std::uint32_t HandleValue() const override {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle_));
+  }
+
+  bool GetAttributes() override {
+    HIDD_ATTRIBUTES a{};
+    a.Size = sizeof a;
+    return libs_->GetAttributes(handle_, &a) != FALSE;
+  }
+
+  std::optional<HidCaps> GetCaps() override {
+    if (!Preparsed()) return std::nullopt;
+    HIDP_CAPS caps{};
+    if (libs_->GetCaps(preparsed_, &caps) != HIDP_STATUS_SUCCESS) return std::nullopt;
+    return HidCaps{caps.Usage, caps.UsagePage, caps.InputReportByteLength, caps.OutputReportByteLength,
+                   caps.FeatureReportByteLength};
+  }
+
+  std::uint32_t GetFeature(std::span<std::uint8_t> report) override {
+    SetLastError(0);
+    if (libs_->GetFeature(handle_, report.data(), static_cast<ULONG>(report.size()))) return kErrorSuccess;
+    return LastErrorOr(kErrorGenFailure);
+  }
+
+  std::uint32_t SetFeature(std::span<const std::uint8_t> report) override {
+    std::vector<std::uint8_t> copy(report.begin(), report.end());
+    SetLastError(0);
+    if (libs_->SetFeature(handle_, copy.data(), static_cast<ULONG>(copy.size()))) return kErrorSuccess;
+    return LastErrorOr(kErrorGenFailure);
+  }
+
+  std::uint32_t Write(std::span<const std::uint8_t> report) override {
+    DWORD written = 0;
+    SetLastError(0);
+    const BOOL ok = WriteFile(handle_, report.data(), static_cast<DWORD>(report.size()), &written, nullptr);
+    const DWORD e = GetLastError();
+    if (ok && e == 0) return kErrorSuccess;
+    return e != 0 ? e : kErrorGenFailure;
+  }
+
+  std::uint32_t MaxInputUsageListLength() override {
+    if (!Preparsed()) return 0;
+    return libs_->MaxUsageListLength(HidP_Input, 0, preparsed_);
+  }
+
+  std::optional<std::vector<USAGE_AND_PAGE>> GetInputUsages(std::span<const std::uint8_t> report,
+                                                            std::size_t room) override {
+    if (!Preparsed()) return std::nullopt;
+    std::vector<::USAGE_AND_PAGE> list(room);
+    ULONG length = static_cast<ULONG>(room);
+    std::vector<char> copy(report.begin(), report.end());
+    if (libs_->GetUsagesEx(HidP_Input, 0, list.data(), &length, preparsed_, copy.data(),
+                           static_cast<ULONG>(copy.size())) != HIDP_STATUS_SUCCESS) {
+      return std::nullopt;
+    }
+    std::vector<USAGE_AND_PAGE> out;
+    for (ULONG i = 0; i < length && i < room; ++i) out.push_back({list[i].Usage, list[i].UsagePage});
+    return out;
+  }
+
+  std::uint32_t StartRead(std::size_t length) override {
+    if (slot_->pending || slot_->completed) return kErrorInvalidParameter;
+    slot_->overlapped = {};
+    slot_->buffer.assign(length, 0);
+    SetLastError(0);
+    if (!ReadFileEx(handle_, slot_->buffer.data(), static_cast<DWORD>(length), &slot_->overlapped, ReadDone)) {
+      return LastErrorOr(kErrorGenFailure);
+    }
+    slot_->pending = true;
+    return kErrorSuccess;
+  }
+
+  HidReadWait WaitForReadOrStop(KernelEvent& stop) override {
+    const auto* e = dynamic_cast<const Win32Event*>(&stop);
+    if (e == nullptr) return HidReadWait::Failed;
+    for (;;) {
+      if (slot_->completed) return HidReadWait::Completed;
+      // Alertable: the read's completion routine ends the wait as well.
+      const DWORD r = WaitForSingleObjectEx(e->Native(), INFINITE, TRUE);
+      if (r == WAIT_IO_COMPLETION) continue;
+      if (r == WAIT_OBJECT_0) return slot_->completed ? HidReadWait::Completed : HidReadWait::Stopped;
+      return HidReadWait::Failed;
+    }
+  }
+
+  std::uint32_t FinishRead(std::span<std::uint8_t> buffer, std::uint32_t& bytesRead) override {
+    bytesRead = 0;
+    if (!slot_->completed) return kErrorIoIncomplete;
+    slot_->completed = false;
+    DWORD n = 0;
+    if (!GetOverlappedResult(handle_, &slot_->overlapped, &n, FALSE)) return LastErrorOr(kErrorGenFailure);
+    const std::size_t copied = std::min<std::size_t>({n, buffer.size(), slot_->buffer.size()});
+    std::copy_n(slot_->buffer.begin(), copied, buffer.begin());
+    bytesRead = static_cast<std::uint32_t>(copied);
+    return kErrorSuccess;
+  }
+
+ private:
+  bool Preparsed() {
+    if (preparsed_ == nullptr && !libs_->GetPreparsedData(handle_, &preparsed_)) preparsed_ = nullptr;
+    return preparsed_ != nullptr;
+  }
+
+  std::shared_ptr<const HidLibraries> libs_;
+  HANDLE handle_;
+  PHIDP_PREPARSED_DATA preparsed_ = nullptr;
+  std::unique_ptr<ReadSlot> slot_;
+};
+
+}  // namespace
+
+// ---- HID -----------------------------------------------------------------------------------
+
+Win32Hid::Win32Hid() : libs_(LoadLibraries()) {}
+
+Win32Hid::~Win32Hid() = default;  // the libraries stay loaded for the life of the process
+
+std::optional<Guid> Win32Hid::HidGuid() {
+  if (libs_->GetHidGuid == nullptr) return std::nullopt;
+  GUID g{};
+  libs_->GetHidGuid(&g);
+  Guid out;
+  std::memcpy(&out, &g, sizeof out);
+  return out;
+}
+
+std::optional<std::vector<HidInterface>> Win32Hid::PresentInterfaces(const Guid& interfaceClass) {
+  const HidLibraries& l = *libs_;
+  if (!l.InterfacesUsable()) return std::nullopt;
+  GUID g = ToGuid(interfaceClass);
+  HDEVINFO set = l.GetClassDevs(&g, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (set == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<HidInterface> out;
+  for (DWORD index = 0;; ++index) {
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    if (!l.EnumDeviceInterfaces(set, nullptr, &g, index, &data)) break;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    DWORD required = 0;
+    SetLastError(0);
+    const BOOL sized = l.GetDeviceInterfaceDetail(set, &data, nullptr, 0, &required, &device);
+    HidInterface item;
+    item.detailSizeKnown = !sized && required > 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+    if (item.detailSizeKnown) {
+      item.hardwareIds = HardwareIds(l, set, device);
+      std::vector<BYTE> detail(std::max<DWORD>(required, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)), 0);
+      auto* d = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(detail.data());
+      d->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+      if (l.GetDeviceInterfaceDetail(set, &data, d, static_cast<DWORD>(detail.size()), nullptr, nullptr)) {
+        const std::size_t units = (detail.size() - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) / 2;
+        item.devicePath = Narrow(std::wstring_view(d->DevicePath, wcsnlen(d->DevicePath, units)));
+      }
+    }
+    out.push_back(std::move(item));
+  }
+  l.DestroyDeviceInfoList(set);
+  return out;
+}
+
+std::unique_ptr<HidCollection> Win32Hid::Open(std::string_view devicePath, bool overlapped, std::uint32_t& error) {
+  if (!libs_->HidUsable()) {
+    error = kErrorInvalidFunction;
+    return nullptr;
+  }
+  HANDLE h = CreateFileW(Widen(devicePath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = LastErrorOr(kErrorGenFailure);
+    return nullptr;
+  }
+  error = kErrorSuccess;
+  return std::make_unique<Win32HidCollection>(libs_, h);
+}
+
+std::optional<std::vector<std::vector<std::string>>> Win32Hid::PresentDevicesOfSetupClass(const Guid& setupClass) {
+  const HidLibraries& l = *libs_;
+  if (!l.DevicesUsable()) return std::nullopt;
+  GUID g = ToGuid(setupClass);
+  HDEVINFO set = l.GetClassDevs(&g, nullptr, nullptr, DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<std::vector<std::string>> out;
+  for (DWORD index = 0;; ++index) {
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    if (!l.EnumDeviceInfo(set, index, &device)) break;
+    out.push_back(HardwareIds(l, set, device));
+  }
+  l.DestroyDeviceInfoList(set);
+  return out;
+}
+
+// ---- notifications -------------------------------------------------------------------------------
+
+bool Win32Notifications::RegisterForDeviceInterfaces(WindowHandle window, const Guid& interfaceClass) {
+  DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+  filter.dbcc_size = sizeof filter;
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  filter.dbcc_classguid = ToGuid(interfaceClass);
+  return RegisterDeviceNotificationW(reinterpret_cast<HWND>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+}
+
+std::uint32_t Win32Notifications::BroadcastDeviceType(std::intptr_t lParam) {
+  if (lParam == 0 || lParam == -1) return 0;
+  return reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_devicetype;
+}
+
+// ---- control devices -------------------------------------------------------------------------------
+
+namespace {
+
+class Win32ControlDevice final : public ControlDevice {
+ public:
+  Win32ControlDevice(HANDLE handle, bool overlapped) : handle_(handle), overlapped_(overlapped) {}
+  ~Win32ControlDevice() override { Close(); }
+
+  std::uint32_t IoControl(std::uint32_t code, std::span<std::uint8_t> buffer) override {
+    std::lock_guard lock(mutex_);
+    if (closed_ || overlapped_) return kErrorInvalidHandle;
+    DWORD returned = 0;
+    SetLastError(0);
+    if (DeviceIoControl(handle_, code, buffer.data(), static_cast<DWORD>(buffer.size()), buffer.data(),
+                        static_cast<DWORD>(buffer.size()), &returned, nullptr)) {
+      return kErrorSuccess;
+    }
+    return LastErrorOr(kErrorGenFailure);
+  }
+
+  std::uint32_t StartIoControl(std::uint32_t code, std::span<const std::uint8_t> input, std::size_t outputLength,
+                               KernelEvent& done) override {
+    std::lock_guard lock(mutex_);
+    if (closed_ || !overlapped_) return kErrorInvalidHandle;
+    if (pending_) return kErrorInvalidParameter;
+    const auto* e = dynamic_cast<const Win32Event*>(&done);
+    if (e == nullptr) return kErrorInvalidParameter;
+    ResetEvent(e->Native());
+    request_.overlapped = {};
+    request_.overlapped.hEvent = e->Native();
+    request_.input.assign(input.begin(), input.end());
+    request_.output.assign(outputLength, 0);
+    SetLastError(0);
+    const BOOL ok = DeviceIoControl(handle_, code, request_.input.data(), static_cast<DWORD>(request_.input.size()),
+                                    request_.output.data(), static_cast<DWORD>(request_.output.size()), nullptr,
+                                    &request_.overlapped);
+    if (ok) {
+      pending_ = true;
+      return kErrorSuccess;
+    }
+    const DWORD err = GetLastError();
+    if (err == ERROR_IO_PENDING) {
+      pending_ = true;
+      return kErrorIoPending;
+    }
+    return err != 0 ? err : kErrorGenFailure;
+  }
+
+  std::uint32_t FinishIoControl(std::span<std::uint8_t> output, std::uint32_t& bytes) override {
+    std::lock_guard lock(mutex_);
+    bytes = 0;
+    if (closed_) return abortedByClose_ ? kErrorOperationAborted : kErrorInvalidHandle;
+    if (!pending_) return kErrorInvalidParameter;
+    DWORD n = 0;
+    if (!GetOverlappedResult(handle_, &request_.overlapped, &n, FALSE)) {
+      const DWORD err = LastErrorOr(kErrorGenFailure);
+      if (err != ERROR_IO_INCOMPLETE) pending_ = false;
+      return err;
+    }
+    pending_ = false;
+    const std::size_t copied = std::min<std::size_t>({n, output.size(), request_.output.size()});
+    std::copy_n(request_.output.begin(), copied, output.begin());
+    bytes = static_cast<std::uint32_t>(copied);
+    return kErrorSuccess;
+  }
+
+  void CancelIo() override {
+    std::lock_guard lock(mutex_);
+    if (!closed_ && pending_) ::CancelIo(handle_);
+  }
+
+  void Close() override {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    if (pending_) {
+      ::CancelIo(handle_);
+      DWORD n = 0;
+      GetOverlappedResult(handle_, &request_.overlapped, &n, TRUE);
+      pending_ = false;
+      abortedByClose_ = true;
+    }
+    CloseHandle(handle_);
+    closed_ = true;
+  }
+
+ private:
+  struct Request {
+    OVERLAPPED overlapped{};
+    std::vector<std::uint8_t> input;
+    std::vector<std::uint8_t> output;
+  };
+  std::mutex mutex_;
+  HANDLE handle_;
+  bool overlapped_;
+  bool closed_ = false;
+  bool pending_ = false;
+  bool abortedByClose_ = false;
+  Request request_;
+};
+
+}  // namespace
+
+std::shared_ptr<ControlDevice> Win32ControlDevices::Open(std::string_view path, bool overlapped, std::uint32_t& error) {
+  HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | (overlapped ? FILE_FLAG_OVERLAPPED : 0), nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = LastErrorOr(kErrorGenFailure);
+    return nullptr;
+  }
+  error = kErrorSuccess;
+  return std::make_shared<Win32ControlDevice>(h, overlapped);
+}
+
+}  // namespace zr::win32
