@@ -84,7 +84,7 @@ void ZEDEZAVadi::CreateFace() {
   auto& w = platform_.windowing;
   auto add = [&](ControlKind kind, std::string text, int x, int y, int width, int height, bool visible,
                  std::function<void()> onClick = nullptr) {
-    return w.CreateControl(handle_, ControlSpec{kind, std::move(text), x, y, width, height, visible},
+    return w.CreateControl(handle_, ControlLayout{kind, std::move(text), x, y, width, height, visible},
                            std::move(onClick));
   };
   face.BitmapStateButton1 = add(ControlKind::Button, "BitmapStateButton", 197, 560, 180, 34, true,

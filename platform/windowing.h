@@ -23,7 +23,7 @@ enum class ControlKind {
   Link,     // a small picture that reacts to clicks
 };
 
-struct ControlSpec {
+struct ControlLayout {
   ControlKind kind = ControlKind::Label;
   std::string text;
   int x = 0, y = 0, width = 0, height = 0;
@@ -54,7 +54,7 @@ class Windowing {
   virtual std::uint32_t RegisterWindowMessage(std::string_view name) = 0;
 
   // Controls on a window's face; `onClick` runs on the main thread.
-  virtual ControlHandle CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) = 0;
+  virtual ControlHandle CreateControl(WindowHandle parent, const ControlLayout& layout, std::function<void()> onClick) = 0;
   virtual void SetControlText(ControlHandle control, std::string_view text) = 0;
   virtual void ShowControl(ControlHandle control, bool show) = 0;
 

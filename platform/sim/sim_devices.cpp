@@ -154,7 +154,7 @@ class SimHidCollection final : public HidCollection {
   bool GetAttributes() override { return devices_.Connected(*c_); }
   std::optional<HidCaps> GetCaps() override {
     if (!devices_.Connected(*c_)) return std::nullopt;
-    return Spec().caps;
+    return Info().caps;
   }
 
   std::uint32_t GetFeature(std::span<std::uint8_t> report) override {
@@ -184,17 +184,17 @@ class SimHidCollection final : public HidCollection {
 
   std::uint32_t Write(std::span<const std::uint8_t> report) override {
     if (!devices_.Connected(*c_)) return kErrorDeviceNotConnected;
-    if (report.empty() || report.size() > Spec().caps.OutputReportByteLength) return kErrorInvalidParameter;
+    if (report.empty() || report.size() > Info().caps.OutputReportByteLength) return kErrorInvalidParameter;
     devices_.Log("write " + ToHexLower(report));
     return kErrorSuccess;
   }
 
-  std::uint32_t MaxInputUsageListLength() override { return Spec().buttons ? 5 : 0; }
+  std::uint32_t MaxInputUsageListLength() override { return Info().buttons ? 5 : 0; }
   std::optional<std::vector<USAGE_AND_PAGE>> GetInputUsages(std::span<const std::uint8_t> report,
                                                             std::size_t room) override {
     if (!devices_.Connected(*c_)) return std::nullopt;
     std::vector<USAGE_AND_PAGE> usages;
-    if (Spec().buttons && report.size() > 1) {
+    if (Info().buttons && report.size() > 1) {
       for (std::uint16_t bit = 0; bit < 5 && usages.size() < room; ++bit) {
         if (report[1] & (1u << bit)) usages.push_back({static_cast<std::uint16_t>(bit + 1), 0x0009});
       }
@@ -205,11 +205,11 @@ class SimHidCollection final : public HidCollection {
   std::uint32_t StartRead(std::size_t length) override {
     if (!c_->overlapped) return kErrorInvalidParameter;
     if (!devices_.Connected(*c_)) return kErrorDeviceNotConnected;
-    if (length == 0 || length < Spec().caps.InputReportByteLength) return kErrorInvalidUserBuffer;
+    if (length == 0 || length < Info().caps.InputReportByteLength) return kErrorInvalidUserBuffer;
     if (c_->readPending || c_->completed) return kErrorInvalidParameter;
     if (!c_->readStarted) {
       c_->readStarted = true;
-      devices_.Log("reader-open " + Spec().devicePath);
+      devices_.Log("reader-open " + Info().devicePath);
     }
     c_->readPending = true;
     c_->readLength = length;
@@ -233,7 +233,7 @@ class SimHidCollection final : public HidCollection {
   }
 
  private:
-  const SimHidInterfaceSpec& Spec() const { return devices_.interfaces[c_->index]; }
+  const SimHidInterfaceSpec& Info() const { return devices_.interfaces[c_->index]; }
   SimDevices& devices_;
   std::shared_ptr<SimDevices::OpenCollection> c_;
 };

@@ -298,7 +298,7 @@ SimControl* SimDesktop::Control(ControlHandle handle) {
 
 SimControl* SimWindow::ControlWithText(std::string_view text) {
   for (auto& c : controls) {
-    if (c.spec.text == text) return &c;
+    if (c.layout.text == text) return &c;
   }
   return nullptr;
 }
@@ -336,20 +336,20 @@ bool SimQueue::SetForegroundWindow(WindowHandle window) {
 
 std::uint32_t SimQueue::RegisterWindowMessage(std::string_view name) { return world_.RegisterWindowMessage(name); }
 
-ControlHandle SimQueue::CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) {
+ControlHandle SimQueue::CreateControl(WindowHandle parent, const ControlLayout& layout, std::function<void()> onClick) {
   SimWindow* w = world_.desktop.Get(parent);
   if (w == nullptr) return 0;
   const ControlHandle h = world_.desktop.NextControlHandle();
-  w->controls.push_back(SimControl{h, spec, std::move(onClick)});
+  w->controls.push_back(SimControl{h, layout, std::move(onClick)});
   return h;
 }
 
 void SimQueue::SetControlText(ControlHandle control, std::string_view text) {
-  if (SimControl* c = world_.desktop.Control(control)) c->spec.text = std::string(text);
+  if (SimControl* c = world_.desktop.Control(control)) c->layout.text = std::string(text);
 }
 
 void SimQueue::ShowControl(ControlHandle control, bool show) {
-  if (SimControl* c = world_.desktop.Control(control)) c->spec.visible = show;
+  if (SimControl* c = world_.desktop.Control(control)) c->layout.visible = show;
 }
 
 void SimQueue::DestroyWindow(WindowHandle window) {

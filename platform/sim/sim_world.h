@@ -118,7 +118,7 @@ struct ReceivedMessage {
 
 struct SimControl {
   ControlHandle handle = 0;
-  ControlSpec spec;  // spec.text and spec.visible follow the program's changes
+  ControlLayout layout;  // layout.text and layout.visible follow the program's changes
   std::function<void()> onClick;
 };
 
@@ -177,7 +177,7 @@ class SimQueue final : public Windowing {
   bool SetForegroundWindow(WindowHandle window) override;
   WindowHandle FindWindowByClass(std::string_view className) override;
   std::uint32_t RegisterWindowMessage(std::string_view name) override;
-  ControlHandle CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) override;
+  ControlHandle CreateControl(WindowHandle parent, const ControlLayout& layout, std::function<void()> onClick) override;
   void SetControlText(ControlHandle control, std::string_view text) override;
   void ShowControl(ControlHandle control, bool show) override;
   bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;

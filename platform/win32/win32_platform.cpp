@@ -398,21 +398,21 @@ HBITMAP MakePicture(int width, int height, const std::wstring& caption, bool lin
 
 }  // namespace
 
-ControlHandle Win32Windowing::CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) {
+ControlHandle Win32Windowing::CreateControl(WindowHandle parent, const ControlLayout& layout, std::function<void()> onClick) {
   HWND owner = reinterpret_cast<HWND>(parent);
   auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(owner, GWLP_USERDATA));
   if (data == nullptr) return 0;
   const wchar_t* cls = L"STATIC";
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (spec.visible ? WS_VISIBLE : 0);
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (layout.visible ? WS_VISIBLE : 0);
   HBITMAP picture = nullptr;
-  switch (spec.kind) {
+  switch (layout.kind) {
     case ControlKind::Picture:
       style |= SS_BITMAP | SS_NOTIFY;
-      picture = MakePicture(spec.width, spec.height, Widen(spec.text), false);
+      picture = MakePicture(layout.width, layout.height, Widen(layout.text), false);
       break;
     case ControlKind::Link:
       style |= SS_BITMAP | SS_NOTIFY;
-      picture = MakePicture(spec.width, spec.height, L"", true);
+      picture = MakePicture(layout.width, layout.height, L"", true);
       break;
     case ControlKind::Label:
       style |= SS_LEFT;
@@ -425,9 +425,9 @@ ControlHandle Win32Windowing::CreateControl(WindowHandle parent, const ControlSp
       style |= BS_PUSHBUTTON | WS_TABSTOP;
       break;
   }
-  const bool textual = spec.kind == ControlKind::Label || spec.kind == ControlKind::Button;
-  HWND control = CreateWindowExW(0, cls, textual ? Widen(spec.text).c_str() : L"", style, spec.x, spec.y, spec.width,
-                                 spec.height, owner, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)),
+  const bool textual = layout.kind == ControlKind::Label || layout.kind == ControlKind::Button;
+  HWND control = CreateWindowExW(0, cls, textual ? Widen(layout.text).c_str() : L"", style, layout.x, layout.y, layout.width,
+                                 layout.height, owner, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)),
                                  instance_, nullptr);
   if (control == nullptr) {
     if (picture != nullptr) DeleteObject(picture);
@@ -438,7 +438,7 @@ ControlHandle Win32Windowing::CreateControl(WindowHandle parent, const ControlSp
     SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
     data->pictures.push_back(picture);
   }
-  if (spec.kind == ControlKind::Picture) {
+  if (layout.kind == ControlKind::Picture) {
     SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   if (onClick) data->clicks[control] = std::move(onClick);

@@ -54,7 +54,7 @@ class Win32Windowing final : public Windowing {
   bool SetForegroundWindow(WindowHandle window) override;
   WindowHandle FindWindowByClass(std::string_view className) override;
   std::uint32_t RegisterWindowMessage(std::string_view name) override;
-  ControlHandle CreateControl(WindowHandle parent, const ControlSpec& spec, std::function<void()> onClick) override;
+  ControlHandle CreateControl(WindowHandle parent, const ControlLayout& layout, std::function<void()> onClick) override;
   void SetControlText(ControlHandle control, std::string_view text) override;
   void ShowControl(ControlHandle control, bool show) override;
   bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;

@@ -206,10 +206,10 @@ TEST_F(Tray, TheFaceShowsOnlyThroughAboutAndHidesAgain) {
   EXPECT_EQ(window->height, 638);
   EXPECT_FALSE(window->visible);
   ASSERT_NE(window->ControlWithText("BitmapStateButton"), nullptr);
-  EXPECT_TRUE(window->ControlWithText("BitmapStateButton")->spec.visible);
+  EXPECT_TRUE(window->ControlWithText("BitmapStateButton")->layout.visible);
   for (const char* hidden : {"About", "OK", "Hardware & Software Information:", "Software Update Website:"}) {
     ASSERT_NE(window->ControlWithText(hidden), nullptr) << hidden;
-    EXPECT_FALSE(window->ControlWithText(hidden)->spec.visible) << hidden;
+    EXPECT_FALSE(window->ControlWithText(hidden)->layout.visible) << hidden;
   }
   Form().About1Click();
   EXPECT_TRUE(window->visible);
