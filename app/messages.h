@@ -12,7 +12,6 @@ namespace zr {
 inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmQueryEndSession = 0x0011;
 inline constexpr std::uint32_t kWmEndSession = 0x0016;
-inline constexpr std::uint32_t kWmTimer = 0x0113;
 
 // Between the monitor, its own components and the configuration program.
 inline constexpr std::uint32_t WM_APPLY_PROFILE = 7035;    // to the monitor: reload and push profiles

@@ -120,10 +120,14 @@ bool TqvProfile::SaveStreamToFile() {
   return true;
 }
 
+bool TqvProfile::FolderReady(const std::string& folder) {
+  // One level is created; a bare file name has no folder to be in.
+  return !folder.empty() && (platform_.files.FolderExists(folder) || platform_.files.CreateFolder(folder));
+}
+
 bool TqvProfile::SaveStreamToFile(std::string_view strFileWithPath) {
   const PathParts parts = SplitPath(strFileWithPath);
-  if (parts.folder.empty()) return false;
-  if (!platform_.files.FolderExists(parts.folder) && !platform_.files.CreateFolder(parts.folder)) return false;
+  if (!FolderReady(parts.folder)) return false;
   if (!Continue(OnBeforeSaveToFile)) return false;
   WriteWholeFile(strFileWithPath);
   if (OnAfterSaveToFile) OnAfterSaveToFile(FMemoryStream);
@@ -132,8 +136,7 @@ bool TqvProfile::SaveStreamToFile(std::string_view strFileWithPath) {
 
 bool TqvProfile::PreSaveStreamToFile(std::string_view strFileWithPath) {
   const PathParts parts = SplitPath(strFileWithPath);
-  if (parts.folder.empty()) return false;
-  if (!platform_.files.FolderExists(parts.folder) && !platform_.files.CreateFolder(parts.folder)) return false;
+  if (!FolderReady(parts.folder)) return false;
   filePath_ = parts.folder;
   fileName_ = parts.name;
   return true;

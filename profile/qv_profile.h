@@ -83,6 +83,7 @@ class TqvProfile {
   bool RegistryUsable() const;
   void ReadWholeFile(std::string_view path, TMemoryStream& into);
   void WriteWholeFile(std::string_view path);
+  bool FolderReady(const std::string& folder);
 
   Platform& platform_;
   TMemoryStream FMemoryStream;
