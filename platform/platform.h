@@ -2,10 +2,12 @@
 // the program goes through these ports.
 #pragma once
 
+#include "platform/audio.h"
 #include "platform/control_device.h"
 #include "platform/device_notify.h"
 #include "platform/files.h"
 #include "platform/hid.h"
+#include "platform/input.h"
 #include "platform/kernel.h"
 #include "platform/locale.h"
 #include "platform/registry.h"
@@ -27,6 +29,8 @@ struct Platform {
   ShellPort& shell;
   TrayPort& tray;
   LocalePort& locale;
+  InputPort& input;
+  AudioPort& audio;
 };
 
 }  // namespace zr

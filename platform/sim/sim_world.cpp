@@ -647,7 +647,9 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
                 world.devices.controlDevices(),
                 world.shell,
                 world.tray,
-                world.locale} {
+                world.locale,
+                world.input,
+                world.audio} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

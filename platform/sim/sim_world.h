@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_devices.h"
+#include "platform/sim/sim_input_audio.h"
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_locale.h"
 
@@ -336,6 +337,8 @@ class SimWorld {
   SimShell shell;
   SimTray tray{desktop};
   SimLocale locale;
+  SimInput input{[this] { return now_; }};
+  SimAudio audio;
   std::uint32_t RegisterWindowMessage(std::string_view name);
 
   // Named mutexes: name -> open handle count.

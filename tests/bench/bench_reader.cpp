@@ -188,7 +188,9 @@ struct Rig {
                         process.platform().controlDevices,
                         process.platform().shell,
                         process.platform().tray,
-                        process.platform().locale};
+                        process.platform().locale,
+                        process.platform().input,
+                        process.platform().audio};
   std::unique_ptr<zr::TqvHIDData> component = std::make_unique<zr::TqvHIDData>(platform);
   std::atomic<std::uint64_t> delivered{0};
 

@@ -1,0 +1,114 @@
+#include "platform/sim/sim_input_audio.h"
+
+namespace zr::sim {
+
+bool SimInput::GetCursorPos(int& x, int& y) {
+  x = cursorX;
+  y = cursorY;
+  return true;
+}
+
+void SimInput::Record(InjectedEvent e) {
+  e.at = now_();
+  injected.push_back(e);
+  if (onInjected) onInjected(e);
+}
+
+bool SimInput::InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) {
+  Record({false, flags, x, y, data, 0, 0, 0});
+  return true;
+}
+
+bool SimInput::InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) {
+  Record({true, flags, 0, 0, 0, virtualKey, scanCode, 0});
+  return true;
+}
+
+ComObject SimAudio::Make(Kind kind) {
+  const ComObject object = next_++;
+  objects_[object] = kind;
+  return object;
+}
+
+bool SimAudio::Is(ComObject object, Kind kind) const {
+  const auto it = objects_.find(object);
+  return it != objects_.end() && it->second == kind;
+}
+
+ComObject SimAudio::CreateDeviceEnumerator() { return Make(Kind::Enumerator); }
+
+HResult SimAudio::GetDefaultAudioEndpoint(ComObject enumerator, int dataFlow, int role, ComObject& device) {
+  device = 0;
+  if (!Is(enumerator, Kind::Enumerator) || dataFlow != kECapture || role != kEMultimedia) return kENotFound;
+  if (!microphonePresent) return kENotFound;
+  device = Make(Kind::Device);
+  return kSOk;
+}
+
+HResult SimAudio::ActivateEndpointVolume(ComObject device, ComObject& endpoint) {
+  endpoint = 0;
+  if (!Is(device, Kind::Device)) return kENotFound;
+  endpoint = Make(Kind::Endpoint);
+  ++endpointsObtained;
+  return kSOk;
+}
+
+HResult SimAudio::GetMute(ComObject endpoint, bool& muted) {
+  if (!Is(endpoint, Kind::Endpoint)) return kENotFound;
+  muted = microphoneMuted;
+  return kSOk;
+}
+
+HResult SimAudio::SetMute(ComObject endpoint, bool muted) {
+  if (!Is(endpoint, Kind::Endpoint)) return kENotFound;
+  microphoneMuted = muted;
+  return kSOk;
+}
+
+void SimAudio::Release(ComObject object) { objects_.erase(object); }
+
+MmResult SimAudio::MixerOpen(std::uint32_t device, MixerHandle& mixer) {
+  mixer = 0;
+  if (device >= mixerDevices) return 2;  // MMSYSERR_BADDEVICEID
+  ++mixersOpen;
+  mixer = 0x2000 + device;
+  return kMmSysErrNoError;
+}
+
+MmResult SimAudio::MixerGetLineByComponentType(MixerHandle mixer, std::uint32_t componentType,
+                                               std::uint32_t& lineId) {
+  if (mixer == 0) return 5;  // MMSYSERR_INVALHANDLE
+  if (componentType != kMixerLineSrcMicrophone) return kMixerErrInvalLine;
+  lineId = kMicrophoneLine;
+  return kMmSysErrNoError;
+}
+
+MmResult SimAudio::MixerGetLineControlByType(MixerHandle mixer, std::uint32_t lineId, std::uint32_t controlType,
+                                             std::uint32_t& controlId) {
+  if (mixer == 0) return 5;
+  if (lineId != kMicrophoneLine || controlType != kMixerControlTypeMute || !mixerHasMuteControl) {
+    return kMixerErrInvalControl;
+  }
+  controlId = kMicrophoneMute;
+  return kMmSysErrNoError;
+}
+
+MmResult SimAudio::MixerGetBooleanValue(MixerHandle mixer, std::uint32_t controlId, std::int32_t& value) {
+  if (mixer == 0) return 5;
+  if (controlId != kMicrophoneMute) return kMixerErrInvalControl;
+  value = mixerMicrophoneMuted ? 1 : 0;
+  return kMmSysErrNoError;
+}
+
+MmResult SimAudio::MixerSetBooleanValue(MixerHandle mixer, std::uint32_t controlId, std::int32_t value) {
+  if (mixer == 0) return 5;
+  if (controlId != kMicrophoneMute) return kMixerErrInvalControl;
+  mixerMicrophoneMuted = value != 0;
+  return kMmSysErrNoError;
+}
+
+void SimAudio::MixerClose(MixerHandle mixer) {
+  if (mixer != 0) --mixersOpen;
+}
+
+}  // namespace zr::sim

@@ -1,0 +1,97 @@
+// Simulated input injection and audio: what is injected is recorded (and
+// handed to whoever listens, as the system hands injected events to
+// low-level hooks); a capture endpoint, a speaker and a mixer whose mute
+// states a test reads and sets; a version a test chooses.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "platform/audio.h"
+#include "platform/input.h"
+
+namespace zr::sim {
+
+struct InjectedEvent {
+  bool keyboard = false;
+  std::uint32_t flags = 0;
+  int x = 0, y = 0;             // mouse
+  std::int32_t data = 0;        // mouse: the wheel delta
+  std::uint8_t virtualKey = 0;  // keyboard
+  std::uint8_t scanCode = 0;
+  std::uint64_t at = 0;         // virtual time
+};
+
+class SimInput final : public InputPort {
+ public:
+  explicit SimInput(std::function<std::uint64_t()> now) : now_(std::move(now)) {}
+  bool GetCursorPos(int& x, int& y) override;
+  bool InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) override;
+  bool InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) override;
+
+  int cursorX = 0, cursorY = 0;
+  std::vector<InjectedEvent> injected;
+  // Runs for every injected event, as the system delivers it (injected) to
+  // the hooks.
+  std::function<void(const InjectedEvent&)> onInjected;
+
+ private:
+  void Record(InjectedEvent e);
+  std::function<std::uint64_t()> now_;
+};
+
+class SimAudio final : public AudioPort {
+ public:
+  // Vista and later by default.
+  OsVersionInfo version{kVerPlatformWin32Nt, 6, 1};
+
+  // Core Audio: a default capture endpoint while `microphonePresent`; the
+  // speaker's mute is there to show that nothing touches it.
+  bool microphonePresent = true;
+  bool microphoneMuted = false;
+  bool speakerMuted = false;
+  int comInitializations = 0;
+  int endpointsObtained = 0;  // successful activations
+
+  // The legacy mixer: device 0 with a microphone line whose mute control is
+  // there while `mixerHasMuteControl`.
+  std::uint32_t mixerDevices = 1;
+  bool mixerHasMuteControl = true;
+  bool mixerMicrophoneMuted = false;
+  int mixersOpen = 0;
+
+  // Interface references that are still held (each Release must match).
+  std::size_t LiveObjects() const { return objects_.size(); }
+
+  OsVersionInfo GetVersion() override { return version; }
+  void InitializeComApartment() override { ++comInitializations; }
+  ComObject CreateDeviceEnumerator() override;
+  HResult GetDefaultAudioEndpoint(ComObject enumerator, int dataFlow, int role, ComObject& device) override;
+  HResult ActivateEndpointVolume(ComObject device, ComObject& endpoint) override;
+  HResult GetMute(ComObject endpoint, bool& muted) override;
+  HResult SetMute(ComObject endpoint, bool muted) override;
+  void Release(ComObject object) override;
+
+  std::uint32_t MixerGetNumDevs() override { return mixerDevices; }
+  MmResult MixerOpen(std::uint32_t device, MixerHandle& mixer) override;
+  MmResult MixerGetLineByComponentType(MixerHandle mixer, std::uint32_t componentType,
+                                       std::uint32_t& lineId) override;
+  MmResult MixerGetLineControlByType(MixerHandle mixer, std::uint32_t lineId, std::uint32_t controlType,
+                                     std::uint32_t& controlId) override;
+  MmResult MixerGetBooleanValue(MixerHandle mixer, std::uint32_t controlId, std::int32_t& value) override;
+  MmResult MixerSetBooleanValue(MixerHandle mixer, std::uint32_t controlId, std::int32_t value) override;
+  void MixerClose(MixerHandle mixer) override;
+
+ private:
+  enum class Kind { Enumerator, Device, Endpoint };
+  ComObject Make(Kind kind);
+  bool Is(ComObject object, Kind kind) const;
+  std::map<ComObject, Kind> objects_;
+  ComObject next_ = 0x1000;
+  static constexpr std::uint32_t kMicrophoneLine = 0x10003;
+  static constexpr std::uint32_t kMicrophoneMute = 7;
+};
+
+}  // namespace zr::sim
