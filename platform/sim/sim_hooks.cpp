@@ -1,18 +1,23 @@
 #include "platform/sim/sim_hooks.h"
 
 #include <algorithm>
+#include <array>
+#include <stdexcept>
 
 #include "common/text.h"
 
 namespace zr::sim {
 
 bool SimInput::Walk(Kind kind, std::int32_t code, std::uint32_t message, void* data) {
-  // Copied first: a callback may install or remove hooks.
-  std::vector<Hook> chain;
+  // Copied first (without allocating: a hot path of the benchmarks): a
+  // callback may install or remove hooks.
+  std::array<Hook, kMaxHooks> chain;
+  std::size_t n = 0;
   for (const Hook& h : hooks_) {
-    if (h.kind == kind) chain.push_back(h);
+    if (h.kind == kind) chain[n++] = h;
   }
-  for (const Hook& h : chain) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const Hook& h = chain[i];
     std::uint8_t blocked = 0;
     h.callback(h.owner, code, message, data, &blocked);
     if (blocked != 0) return false;
@@ -43,6 +48,7 @@ bool SimInput::Wheel(int delta, bool injected) {
 }
 
 const SimInput::Hook* SimInput::Install(Kind kind, HookLibraryCallback callback, void* owner) {
+  if (hooks_.size() >= kMaxHooks) throw std::logic_error("too many simulated hooks");
   hooks_.push_front({kind, callback, owner});
   return &hooks_.front();
 }

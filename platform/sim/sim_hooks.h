@@ -54,6 +54,7 @@ class SimInput {
 
  private:
   bool Walk(Kind kind, std::int32_t code, std::uint32_t message, void* data);
+  static constexpr std::size_t kMaxHooks = 16;
   std::list<Hook> hooks_;  // the most recent first
 };
 
