@@ -16,7 +16,10 @@
 
 namespace zr::win32 {
 
-static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "the 32-bit layout of the interface detail");
+// cbSize of the interface detail must be the size the system expects: a DWORD
+// and one WCHAR, padded to the pointer alignment (6 on 32 bits, 8 on 64).
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == (sizeof(void*) == 4 ? 6 : 8),
+              "the layout of the interface detail");
 static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) == 32);
 
 namespace {

@@ -16,32 +16,100 @@ import tempfile
 import time
 import unittest
 
-BUILD = os.environ.get("ZR_WIN32_BUILD", "")
+# The route: the build folder to run (dist/, sim/ and tools/ inside) and its
+# bitness. 32: the shipped 32-bit build under wine32; 64: the 64-bit build of
+# the same sources under wine64, for machines whose kernel cannot run 32-bit
+# Linux code (scripts/wine-bits chooses; ZR_WINE_BITS=32|64 forces).
+BUILD = os.environ.get("ZR_WINE_BUILD", "")
+BITS = os.environ.get("ZR_WINE_BITS", "32")
 WORK = os.environ.get("ZR_WINE_WORK", os.path.join(tempfile.gettempdir(), "zr-wine"))
-BASE_PREFIX = os.path.join(WORK, "base-prefix")
-BASE_HOME = os.path.join(WORK, "base-home")
+BASE_PREFIX = os.path.join(WORK, "base-prefix-win" + BITS)
+BASE_HOME = os.path.join(WORK, "base-home-win" + BITS)
+WRAPPERS = os.path.join(WORK, "wine64-bin")
 BOUND = 60.0  # seconds any single wait may take before the test fails
+
+WINE32_LOADER = "/usr/lib/wine/wine"
+WINE64_LOADER = "/usr/lib/wine/wine64"
+WINE64_SERVER = "/usr/lib/wine/wineserver64"
+
+
+def route():
+    return "%d-bit build (%s) under wine%s" % (int(BITS), BUILD, BITS)
+
+
+def make_wine64_wrappers():
+    """`wine`, `wineboot` and `wineserver` on PATH go through the 32-bit
+    loader even for 64-bit programs; the 64-bit route puts these first."""
+    os.makedirs(WRAPPERS, exist_ok=True)
+    for name, line in (("wine", 'exec %s "$@"' % WINE64_LOADER),
+                       ("wineboot", 'exec %s wineboot "$@"' % WINE64_LOADER),
+                       ("wineserver", 'exec %s "$@"' % WINE64_SERVER)):
+        path = os.path.join(WRAPPERS, name)
+        text = "#!/bin/sh\n" + line + "\n"
+        if not os.path.exists(path) or open(path).read() != text:
+            with open(path + ".new", "w") as f:
+                f.write(text)
+            os.chmod(path + ".new", 0o755)
+            os.replace(path + ".new", path)
+
+
+def check_route():
+    """Fails, saying why, when the chosen route cannot run here."""
+    if BITS not in ("32", "64"):
+        raise RuntimeError("ZR_WINE_BITS must be 32 or 64, not %r" % BITS)
+    if not BUILD or not os.path.isdir(os.path.join(BUILD, "dist")):
+        raise RuntimeError("no Windows build to test: ZR_WINE_BUILD=%r has no dist/ folder" % BUILD)
+    if BITS == "64":
+        for program in (WINE64_LOADER, WINE64_SERVER):
+            if not os.access(program, os.X_OK):
+                raise RuntimeError("%s is missing: the 64-bit route needs Debian's wine64 package "
+                                   "(scripts/setup installs it)" % program)
+        make_wine64_wrappers()
+        return
+    # The `wine` command falls back on wine64 when wine32 is missing: ask the
+    # 32-bit loader itself.
+    if not os.path.exists(WINE32_LOADER):
+        raise RuntimeError("wine32 is not installed (%s is missing); scripts/setup installs it where the kernel "
+                           "runs 32-bit code. Elsewhere run the 64-bit route (ZR_WINE_BITS=64)" % WINE32_LOADER)
+    try:
+        r = subprocess.run([WINE32_LOADER, "--version"], capture_output=True, text=True)
+        failure = "exited %d: %s" % (r.returncode, (r.stderr or r.stdout).strip()[-300:])
+        ok = r.returncode == 0 and r.stdout.startswith("wine-")
+    except OSError as e:
+        failure, ok = str(e), False
+    if not ok:
+        raise RuntimeError(
+            "the 32-bit route cannot run here (%s --version %s). Where the kernel refuses 32-bit Linux programs, "
+            "run the 64-bit route (ZR_WINE_BITS=64, or leave ZR_WINE_BITS unset and scripts/wine-bits chooses)"
+            % (WINE32_LOADER, failure))
 
 
 def wine_version():
-    return subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    return subprocess.run(["wine", "--version"], capture_output=True, text=True,
+                          env=base_env(BASE_PREFIX, BASE_HOME)).stdout.strip()
 
 
 def base_env(prefix, home):
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": prefix,
-        "WINEARCH": "win32",
+        "WINEARCH": "win" + BITS,
         "WINEDEBUG": "-all",
         "HOME": home,
         # No desktop menu entries, no .NET or Gecko installer prompts.
         "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
     })
+    if BITS == "64":
+        env["PATH"] = WRAPPERS + os.pathsep + env.get("PATH", "")
+        env["WINELOADER"] = WINE64_LOADER
+        env["WINESERVER"] = WINE64_SERVER
     env.pop("DISPLAY", None)
     return env
 
 
 def make_base_prefix():
+    check_route()
+    print("Wine route: " + route(), flush=True)
     marker = os.path.join(BASE_PREFIX, ".zr-ready")
     version = wine_version() + " base 2"  # the second part changes with what is set up here
     if os.path.exists(marker):
@@ -304,8 +372,7 @@ class WineTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        if not BUILD:
-            raise unittest.SkipTest("ZR_WIN32_BUILD is not set")
+        check_route()
         make_base_prefix()
         cls.machine = WineMachine(cls.__name__)
 

@@ -1,0 +1,67 @@
+"""What is true only of the shipped 32-bit program, checked on its build
+without running it, so that every machine checks it, also one whose kernel
+cannot run 32-bit code: the file kind, the imports, and that the stored-record
+layouts were compiled (with their size and offset assertions) by the 32-bit
+compiler."""
+import json
+import os
+import subprocess
+import unittest
+
+BUILD = os.environ.get("ZR_WIN32_BUILD", "")
+OBJDUMP = "i686-w64-mingw32-objdump"
+# Linked statically: no runtime DLL of the compiler may be needed beside the program.
+MINGW_RUNTIME = ("libgcc_s", "libstdc++", "libwinpthread", "libssp", "libatomic")
+# Loaded at run time by name, never imported: the program must start on a
+# machine where they are missing or broken.
+LOADED_BY_NAME = ("hid.dll", "setupapi.dll", "cfgmgr32.dll")
+
+
+def objdump(*args):
+    return subprocess.run([OBJDUMP] + list(args), capture_output=True, text=True, check=True).stdout
+
+
+def imports(program):
+    out = objdump("-p", program)
+    return [line.split(":", 1)[1].strip().lower() for line in out.splitlines() if "DLL Name:" in line]
+
+
+class Win32Build(unittest.TestCase):
+    def path(self, *parts):
+        path = os.path.join(BUILD, *parts)
+        self.assertTrue(os.path.isfile(path), path + " was not built")
+        return path
+
+    def test_the_monitor_is_a_32_bit_windows_gui_program(self):
+        program = self.path("dist", "zrmon.exe")
+        header = objdump("-f", program)
+        self.assertIn("file format pei-i386", header)
+        self.assertIn("architecture: i386", header)
+        self.assertRegex(objdump("-p", program), r"Subsystem\s+00000002\s+\(Windows GUI\)")
+
+    def test_programs_import_no_compiler_runtime_and_no_library_loaded_by_name(self):
+        for program in (self.path("dist", "zrmon.exe"), self.path("sim", "zrmon-sim.exe"),
+                        self.path("tools", "zrhidprobe.exe")):
+            with self.subTest(program=os.path.basename(program)):
+                imported = imports(program)
+                self.assertIn("kernel32.dll", imported)
+                for dll in imported:
+                    self.assertFalse(dll.startswith(MINGW_RUNTIME), dll)
+                    self.assertNotIn(dll, LOADED_BY_NAME)
+
+    def test_the_record_layouts_were_compiled_by_the_32_bit_compiler(self):
+        with open(self.path("compile_commands.json")) as f:
+            commands = json.load(f)
+        compiled = {os.path.relpath(c["file"], c["directory"]).replace("\\", "/").split("../")[-1]: c["command"]
+                    for c in commands}
+        for source in ("profile/dm.cpp", "profile/qv_profile.cpp", "device/std_command.cpp"):
+            with self.subTest(source=source):
+                command = next((cmd for name, cmd in compiled.items() if name.endswith(source)), None)
+                self.assertIsNotNone(command, source + " is not part of the 32-bit build")
+                self.assertIn("i686-w64-mingw32-g++", command)
+
+
+if __name__ == "__main__":
+    if not BUILD:
+        raise SystemExit("ZR_WIN32_BUILD is not set")
+    unittest.main(verbosity=2)
