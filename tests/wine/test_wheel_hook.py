@@ -10,6 +10,12 @@ import factory
 import harness
 
 WM_CLOSE = 0x0010
+WM_POWERBROADCAST = 0x0218
+PBT_APMSUSPEND = 0x0004
+PBT_APMRESUMEAUTOMATIC = 0x0012
+WM_WTSSESSION_CHANGE = 0x02B1
+WTS_SESSION_UNLOCK = 0x0008
+HOOK_WINDOW = "qvHook.HookThread"
 CONFIG = "[IncludeHIDDeviceList]\nid1=HID\\VID_5A3C&PID_0001&MI_01&Col01\n"
 FUNCTION_CLASS = 3756  # in a TBUTTONFUNCINFO
 
@@ -98,6 +104,17 @@ class WheelHook(harness.WineTestCase):
         self.store_current_profile(wheel_up_class=0)
         self.start_monitor()
         self.assertNotEqual(self.mouse_hooks_installed(), [])
+        self.assertEqual(self.notches_up_then_down(), ["wheel -120"])
+
+    def test_after_a_resume_and_an_unlock_the_mouse_hook_is_installed_anew(self):
+        self.store_current_profile(wheel_up_class=0)
+        self.start_monitor()
+        installed = len(self.mouse_hooks_installed())
+        # What the system sends the library's window; a suspend changes nothing.
+        for msg, wparam in ((WM_POWERBROADCAST, PBT_APMSUSPEND), (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC),
+                            (WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK)):
+            self.assertEqual(self.machine.tool("send", HOOK_WINDOW, msg, wparam, 0)[0], 0)
+        self.assertEqual(len(self.mouse_hooks_installed()), installed + 2)
         self.assertEqual(self.notches_up_then_down(), ["wheel -120"])
 
 
