@@ -22,7 +22,7 @@ FUNCTION_CLASS = 3756  # in a TBUTTONFUNCINFO
 
 class WheelHook(harness.WineTestCase):
     def setUp(self):
-        self.folder = self.machine.install(config=CONFIG, programs=("zrmon-sim.exe", "qvHook.dll"), source="sim")
+        self.folder = self.machine.install(config=CONFIG, programs=("zrmon-sim.exe",), source="sim")
         self.wheel_log = os.path.join(self.machine.root, "wheel.log")
         if os.path.exists(self.wheel_log):
             os.unlink(self.wheel_log)
@@ -120,7 +120,7 @@ class WheelHook(harness.WineTestCase):
 
 class NoHookLibrary(harness.WineTestCase):
     def test_without_qvhook_dll_the_monitor_says_it_cannot_be_found(self):
-        folder = self.machine.install(config=CONFIG)  # zrmon.exe alone
+        folder = self.machine.install(config=CONFIG, hook_library=False)
         monitor = self.machine.start(folder + "\\zrmon.exe")
         self.addCleanup(lambda: monitor.poll() is None and monitor.kill())
         # A dialog captioned "Error" holding the text (and its OK button).
