@@ -325,6 +325,12 @@ class WineMachine:
             return None
         return dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
 
+    def tray_icons_shown(self):
+        """Wine's system tray window shows while it holds an icon."""
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine System Tray"],
+                           env=self.env, capture_output=True, text=True)
+        return bool(r.stdout.split())
+
     def wait_exit(self, process, timeout=BOUND):
         try:
             process.wait(timeout=timeout)

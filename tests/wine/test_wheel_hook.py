@@ -22,7 +22,7 @@ FUNCTION_CLASS = 3756  # in a TBUTTONFUNCINFO
 
 class WheelHook(harness.WineTestCase):
     def setUp(self):
-        self.folder = self.machine.install(config=CONFIG, programs=("zrmon-sim.exe",), source="sim")
+        self.folder = self.machine.install(config=CONFIG, programs=("zrmon-sim.exe", "zrsim.exe"), source="sim")
         self.wheel_log = os.path.join(self.machine.root, "wheel.log")
         if os.path.exists(self.wheel_log):
             os.unlink(self.wheel_log)
@@ -117,6 +117,16 @@ class WheelHook(harness.WineTestCase):
         self.assertEqual(len(self.mouse_hooks_installed()), installed + 2)
         self.assertEqual(self.notches_up_then_down(), ["wheel -120"])
 
+    def test_a_lost_mouse_gives_the_wheel_back_at_once(self):
+        self.store_current_profile(wheel_up_class=0)
+        self.start_monitor()
+        harness.wait_for(self.machine.tray_icons_shown, "the tray icon")
+        # The reader thread finds the mouse gone and stops the hook before it
+        # hides the tray icon, without waiting for the main thread.
+        rc, _ = self.machine.run(self.machine.c_path(self.folder + "\\zrsim.exe"), "unplug")
+        self.assertEqual(rc, 0)
+        harness.wait_for(lambda: not self.machine.tray_icons_shown(), "the tray icon to go")
+        self.assertEqual(self.notches_up_then_down(), ["wheel 120", "wheel -120"])
 
 class NoHookLibrary(harness.WineTestCase):
     def test_without_qvhook_dll_the_monitor_says_it_cannot_be_found(self):
