@@ -19,12 +19,11 @@
 
 #include <cstdint>
 
+#include "platform/hook_library.h"  // the callback the owner hands over
+
 namespace {
 
-// The owner's callback: owner, hook code, message, event data (KBDLLHOOKSTRUCT
-// or MSLLHOOKSTRUCT) and Blocked, presented as 0; non-zero swallows the event.
-using HookCallback = void (*)(void* owner, std::int32_t code, std::uintptr_t message, void* data,
-                              std::uint8_t* blocked);
+using HookCallback = zr::HookLibraryCallback;
 
 struct Slot {
   int kind;  // WH_KEYBOARD_LL or WH_MOUSE_LL

@@ -3,7 +3,24 @@
 #include "platform/win32/windows_h.h"
 #include "platform/win32/win32_text.h"
 
+#include <cstddef>
+
 namespace zr::win32 {
+
+// The event data reaches the core as the platform lays it out.
+static_assert(sizeof(KBDLLHOOKSTRUCT) == sizeof(TKBDLLHOOKSTRUCT));
+static_assert(offsetof(KBDLLHOOKSTRUCT, scanCode) == offsetof(TKBDLLHOOKSTRUCT, scanCode));
+static_assert(offsetof(KBDLLHOOKSTRUCT, flags) == offsetof(TKBDLLHOOKSTRUCT, flags));
+static_assert(offsetof(KBDLLHOOKSTRUCT, time) == offsetof(TKBDLLHOOKSTRUCT, time));
+static_assert(offsetof(KBDLLHOOKSTRUCT, dwExtraInfo) == offsetof(TKBDLLHOOKSTRUCT, dwExtraInfo));
+static_assert(sizeof(MSLLHOOKSTRUCT) == sizeof(TMSLLHOOKSTRUCT));
+static_assert(offsetof(MSLLHOOKSTRUCT, pt.y) == offsetof(TMSLLHOOKSTRUCT, y));
+static_assert(offsetof(MSLLHOOKSTRUCT, mouseData) == offsetof(TMSLLHOOKSTRUCT, mouseData));
+static_assert(offsetof(MSLLHOOKSTRUCT, flags) == offsetof(TMSLLHOOKSTRUCT, flags));
+static_assert(offsetof(MSLLHOOKSTRUCT, time) == offsetof(TMSLLHOOKSTRUCT, time));
+static_assert(offsetof(MSLLHOOKSTRUCT, dwExtraInfo) == offsetof(TMSLLHOOKSTRUCT, dwExtraInfo));
+static_assert(LLMHF_INJECTED == kLlmhfInjected && LLKHF_EXTENDED == kLlkhfExtended &&
+              LLKHF_INJECTED == kLlkhfInjected && LLKHF_UP == kLlkhfUp);
 
 namespace {
 
