@@ -6,6 +6,7 @@
 #include "platform/device_notify.h"
 #include "platform/files.h"
 #include "platform/hid.h"
+#include "platform/hook_library.h"
 #include "platform/kernel.h"
 #include "platform/locale.h"
 #include "platform/registry.h"
@@ -27,6 +28,7 @@ struct Platform {
   ShellPort& shell;
   TrayPort& tray;
   LocalePort& locale;
+  HookLibraryPort& hookLibrary;
 };
 
 }  // namespace zr

@@ -637,6 +637,7 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
       queue_(world),
       system_(world),
       files_(world.files, std::move(exeFolder)),
+      hookLibrary_(world.input),
       platform_{system_,
                 files_,
                 world.registry,
@@ -647,7 +648,8 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
                 world.devices.controlDevices(),
                 world.shell,
                 world.tray,
-                world.locale} {
+                world.locale,
+                hookLibrary_} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

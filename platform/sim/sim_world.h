@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_devices.h"
+#include "platform/sim/sim_hooks.h"
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_locale.h"
 
@@ -336,6 +337,7 @@ class SimWorld {
   SimShell shell;
   SimTray tray{desktop};
   SimLocale locale;
+  SimInput input;
   std::uint32_t RegisterWindowMessage(std::string_view name);
 
   // Named mutexes: name -> open handle count.
@@ -364,6 +366,7 @@ class SimProcess {
   Platform& platform() { return platform_; }
   SimQueue& queue() { return queue_; }
   SimSystem& system() { return system_; }
+  SimHookLibraryPort& hookLibrary() { return hookLibrary_; }
   const std::vector<std::string>& DebugLines() const { return system_.debugLines; }
   bool HasDebugLineContaining(std::string_view text) const;
   const std::string& ExeFolder() const { return files_.exeFolder; }
@@ -390,6 +393,7 @@ class SimProcess {
   SimQueue queue_;
   SimSystem system_;
   Files files_;
+  SimHookLibraryPort hookLibrary_;
   Platform platform_;
 };
 

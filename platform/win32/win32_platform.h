@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/win32_devices.h"
+#include "platform/win32/win32_hook_library.h"
 #include "platform/win32/win32_locale.h"
 
 namespace zr::win32 {
@@ -139,7 +140,8 @@ class Win32Platform {
                   devices ? devices->controlDevices : realDevices_->controlDevices,
                   shell_,
                   tray_,
-                  locale_} {}
+                  locale_,
+                  hookLibrary_} {}
 
   Win32System system_;
   Win32Files files_;
@@ -148,6 +150,7 @@ class Win32Platform {
   Win32Shell shell_;
   Win32Tray tray_;
   Win32Locale locale_;
+  Win32HookLibraryPort hookLibrary_;
   std::unique_ptr<Win32Devices> realDevices_;
   Platform platform_;
 };

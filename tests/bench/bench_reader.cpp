@@ -188,7 +188,8 @@ struct Rig {
                         process.platform().controlDevices,
                         process.platform().shell,
                         process.platform().tray,
-                        process.platform().locale};
+                        process.platform().locale,
+                        process.platform().hookLibrary};
   std::unique_ptr<zr::TqvHIDData> component = std::make_unique<zr::TqvHIDData>(platform);
   std::atomic<std::uint64_t> delivered{0};
 
