@@ -33,6 +33,7 @@ ZEDEZAVadi::~ZEDEZAVadi() {
   qvHIDData1->DetachReaders();
   ReleaseEndpointVolume();
   TimerToSetCurrentCpi.reset();
+  qvHook1.reset();
   qvHIDEventEx1.reset();
   qvSTDCommand1.reset();
   TimerDeviceArrial.reset();
@@ -44,6 +45,10 @@ ZEDEZAVadi::~ZEDEZAVadi() {
 }
 
 void ZEDEZAVadi::CreateComponents() {
+  qvHook1 = std::make_unique<TqvHook>(platform_);
+  qvHook1->OnHookMouseButton = [this](TMouseButtons button, std::int32_t state, bool& blocked) {
+    qvHook1HookMouseButton(button, state, blocked);
+  };
   TrayIcon1 = std::make_unique<TTrayIcon>(platform_, handle_);
   TrayIcon1->PopupMenu = &MyPopupMenu;
   TrayIcon1->OnClick = [this] { TrayIconDblClick(); };
@@ -186,7 +191,7 @@ void ZEDEZAVadi::CheckDeviceAndApply() {
   auto query = std::make_unique<THIDDataParam>();
   query->UsageAndPage = Globals.HidUsageAndPage;
   if (!qvHIDData1->IsDeviceExist(*query)) {
-    StopHookMouse();
+    qvHook1->StopHookMouse();
     return;
   }
   DM.LoadAllProfileInfoFromRegistry();
@@ -244,9 +249,41 @@ void ZEDEZAVadi::qvHIDData1DeviceNotConnected(const std::string&, const std::str
   auto query = std::make_unique<THIDDataParam>();
   query->UsageAndPage = Globals.HidUsageAndPage;
   if (qvHIDData1->IsDeviceExist(*query)) return;
-  StopHookMouse();
+  // The library's Disable waits only for its own thread, never for the main
+  // thread, so this reader thread may stop the hook while it holds the HID
+  // component's lock.
+  qvHook1->StopHookMouse();
   HideTrayIcon();
   NotifyConfigApplication();
+}
+
+void ZEDEZAVadi::SetWheelHookRules() {
+  qvHook1->StopHookMouse();
+  qvHook1->RemoveAllMouseHookObject();
+  // A stored group selection that names no slot leaves the current profile
+  // all zero: both wheel directions would be taken over and every wheel
+  // event of the desktop swallowed. Without a profile the wheel stays plain.
+  if (!TDM::IsProfileIndexInRange(DM.FProfileIndex)) return;
+  const TBUTTONFUNCINFO* wheel = DM.FCurrentProfileInfo.ConfigInfo.VWheelButtonFuncInfo;
+  int count = 0;
+  const TMouseButtons buttons[2] = {TMouseButtons::WHEELUP, TMouseButtons::WHEELDOWN};
+  for (std::uint16_t i = 0; i < 2; ++i) {
+    auto rule = std::make_unique<TMouseHookDetailObject>();
+    rule->FMouseHookDetail.MouseButton = buttons[i];
+    rule->FMouseHookDetail.MouseStateSet = StateSetOf(TMouseButtonStates::MOUSEWHEEL);
+    rule->FMouseHookDetail.ModifiedFunction = TMouseButtons::BUTTON_NONE;
+    rule->FMouseHookDetail.MouseStateToHook = TMouseStatesToHook::HOOK_DOWN;
+    // Wheel function number i is the direction's own: it keeps its ordinary function.
+    if (wheel[i].FunctionClass == 1 && wheel[i].FunctionIndex == i) continue;
+    qvHook1->AddMouseHookObject(std::move(rule));
+    ++count;
+  }
+  if (count >= 1) qvHook1->StartHookMouse();
+}
+
+void ZEDEZAVadi::qvHook1HookMouseButton(TMouseButtons AqvButton, std::int32_t AState, bool& ABlocked) {
+  platform_.windowing.PostMessage(handle_, WM_HOOKED_BUTTON, static_cast<std::uintptr_t>(AqvButton), AState);
+  ABlocked = true;
 }
 
 std::optional<std::intptr_t> ZEDEZAVadi::WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {

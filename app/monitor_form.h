@@ -18,6 +18,7 @@
 #include "device/hid_data.h"
 #include "device/hid_event.h"
 #include "device/std_command.h"
+#include "hook/qv_hook.h"
 #include "lang/qv_language.h"
 #include "platform/platform.h"
 
@@ -66,6 +67,14 @@ class ZEDEZAVadi {
   // Raised on the reader thread: touches only the hook, the tray icon and a
   // posted message.
   void qvHIDData1DeviceNotConnected(const std::string& ADeviceID, const std::string& ADevicePath);
+  // Tells the hook component which wheel events to take over: a direction
+  // that keeps its ordinary function is left alone.
+  void SetWheelHookRules();
+
+  // ---- hooked input ----
+  // Raised on the hook library's thread: posts WM_HOOKED_BUTTON and swallows
+  // the event.
+  void qvHook1HookMouseButton(TMouseButtons AqvButton, std::int32_t AState, bool& ABlocked);
 
   // The tray and the configuration program.
   void ApplyLanguageAndTexts();
@@ -133,6 +142,7 @@ class ZEDEZAVadi {
 
   std::unique_ptr<TMonitorFormComponents> langForm;  // the form as the translation walk sees it
   std::unique_ptr<TFaceScene> faceScene;
+  std::unique_ptr<TqvHook> qvHook1;
   std::unique_ptr<TqvLanguage> qvLanguage1;
   std::unique_ptr<TqvHIDData> qvHIDData1;
   std::unique_ptr<TTimer> TimerDeviceArrial;
@@ -152,11 +162,6 @@ class ZEDEZAVadi {
   void CreateDeviceComponents();
   // The include-list filter of both device-list events.
   void RestartTimerIfIncluded(const std::vector<std::string>& hardwareIds);
-
-  // Steps whose components come with later building steps; they keep their
-  // places in the order.
-  void SetWheelHookRules() {}
-  void StopHookMouse() {}
 
   void OnHookedButton(std::uintptr_t wParam);
   void OnDeviceKey(std::uintptr_t wParam, std::intptr_t lParam);

@@ -7,6 +7,7 @@
 #include "platform/device_notify.h"
 #include "platform/files.h"
 #include "platform/hid.h"
+#include "platform/hook_library.h"
 #include "platform/input.h"
 #include "platform/kernel.h"
 #include "platform/locale.h"
@@ -31,6 +32,32 @@ struct Platform {
   LocalePort& locale;
   InputPort& input;
   AudioPort& audio;
+  HookLibraryPort& hookLibrary;
 };
+
+// Ports that replace those of another platform (benchmarks and fuzz targets
+// put stand-ins of their own in); the others stay.
+struct PlatformOverrides {
+  Windowing* windowing = nullptr;
+  Kernel* kernel = nullptr;
+  HidPort* hid = nullptr;
+};
+
+inline Platform WithOverrides(const Platform& base, const PlatformOverrides& o) {
+  return Platform{base.system,
+                  base.files,
+                  base.registry,
+                  o.windowing != nullptr ? *o.windowing : base.windowing,
+                  o.kernel != nullptr ? *o.kernel : base.kernel,
+                  o.hid != nullptr ? *o.hid : base.hid,
+                  base.deviceNotifications,
+                  base.controlDevices,
+                  base.shell,
+                  base.tray,
+                  base.locale,
+                  base.input,
+                  base.audio,
+                  base.hookLibrary};
+}
 
 }  // namespace zr

@@ -10,6 +10,11 @@
 //   zrtool visible-texts CLASS                prints the text of every visible top-level window of CLASS
 //   zrtool front-window                       shows a window of class "zrtool.Front" in front until it is closed
 //   zrtool foreground                         prints the class of the foreground window
+//   zrtool dialog-texts CAPTION               prints the non-empty texts of the controls of the dialog
+//                                             window (class "#32770") with that caption; exit 1 when none
+//   zrtool wheel-window LOG                   shows a window of class "zrtool.Wheel" over the whole screen
+//                                             in front, and appends "wheel DELTA" to LOG for every
+//                                             WM_MOUSEWHEEL it receives, until it is closed
 //   zrtool menu-shot OUT.bmp                  saves a picture of the open pop-up menu; prints X Y WIDTH HEIGHT
 //   zrtool reference-menu OUT.bmp X Y CAPTION...
 //                                             opens a pop-up menu of these captions at X, Y in this
@@ -161,6 +166,51 @@ int FrontWindow() {
   return 0;
 }
 
+BOOL CALLBACK PrintControlText(HWND h, LPARAM) {
+  wchar_t text[1024] = {};
+  SendMessageTimeoutW(h, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr);
+  if (text[0] != 0) std::printf("%s\n", Utf8(text).c_str());
+  return TRUE;
+}
+
+std::wstring gWheelLog;
+
+LRESULT CALLBACK WheelProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_MOUSEWHEEL) {
+    // One line at a time, to the end of the file, so that a reader sees it at once.
+    HANDLE f = CreateFileW(gWheelLog.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+      char line[32];
+      const int n = std::snprintf(line, sizeof line, "wheel %d\n", static_cast<int>(GET_WHEEL_DELTA_WPARAM(w)));
+      DWORD written = 0;
+      WriteFile(f, line, static_cast<DWORD>(n), &written, nullptr);
+      CloseHandle(f);
+    }
+    return 0;
+  }
+  if (msg == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcW(h, msg, w, l);
+}
+
+int WheelWindow(const wchar_t* log) {
+  gWheelLog = log;
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = WheelProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = L"zrtool.Wheel";
+  RegisterClassW(&wc);
+  HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"wheel", WS_POPUP | WS_VISIBLE, 0, 0,
+                              GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                              wc.hInstance, nullptr);
+  SetForegroundWindow(hwnd);
+  SetFocus(hwnd);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr, "usage: zrtool wait-window|wait-no-window|window-info|post|send|mutex-exists ...\n");
   return 2;
@@ -170,6 +220,7 @@ int Usage() {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 2 && std::wstring(argv[1]) == L"front-window") return FrontWindow();
+  if (argc == 3 && std::wstring(argv[1]) == L"wheel-window") return WheelWindow(argv[2]);
   if (argc == 2 && std::wstring(argv[1]) == L"foreground") {
     wchar_t cls[256] = {};
     if (HWND h = GetForegroundWindow()) GetClassNameW(h, cls, 255);
@@ -192,6 +243,12 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return Usage();
   const std::wstring cmd = argv[1];
   const wchar_t* name = argv[2];
+  if (cmd == L"dialog-texts") {
+    HWND dialog = FindWindowW(L"#32770", name);
+    if (dialog == nullptr) return 1;
+    EnumChildWindows(dialog, PrintControlText, 0);
+    return 0;
+  }
   if (cmd == L"visible-texts") {
     Search search{name, 0};
     EnumWindows(PrintVisibleText, reinterpret_cast<LPARAM>(&search));

@@ -637,6 +637,7 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
       queue_(world),
       system_(world),
       files_(world.files, std::move(exeFolder)),
+      hookLibrary_(world.input),
       platform_{system_,
                 files_,
                 world.registry,
@@ -649,7 +650,8 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
                 world.tray,
                 world.locale,
                 world.input,
-                world.audio} {
+                world.audio,
+                hookLibrary_} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

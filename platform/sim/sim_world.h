@@ -16,7 +16,8 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_devices.h"
-#include "platform/sim/sim_input_audio.h"
+#include "platform/sim/sim_audio.h"
+#include "platform/sim/sim_hooks.h"
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_locale.h"
 
@@ -367,6 +368,7 @@ class SimProcess {
   Platform& platform() { return platform_; }
   SimQueue& queue() { return queue_; }
   SimSystem& system() { return system_; }
+  SimHookLibraryPort& hookLibrary() { return hookLibrary_; }
   const std::vector<std::string>& DebugLines() const { return system_.debugLines; }
   bool HasDebugLineContaining(std::string_view text) const;
   const std::string& ExeFolder() const { return files_.exeFolder; }
@@ -393,6 +395,7 @@ class SimProcess {
   SimQueue queue_;
   SimSystem system_;
   Files files_;
+  SimHookLibraryPort hookLibrary_;
   Platform platform_;
 };
 

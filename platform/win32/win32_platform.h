@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/win32_devices.h"
+#include "platform/win32/win32_hook_library.h"
 #include "platform/win32/win32_input_audio.h"
 #include "platform/win32/win32_locale.h"
 
@@ -142,7 +143,8 @@ class Win32Platform {
                   tray_,
                   locale_,
                   input_,
-                  audio_} {}
+                  audio_,
+                  hookLibrary_} {}
 
   Win32System system_;
   Win32Files files_;
@@ -153,6 +155,7 @@ class Win32Platform {
   Win32Locale locale_;
   Win32Input input_;
   Win32Audio audio_;
+  Win32HookLibraryPort hookLibrary_;
   std::unique_ptr<Win32Devices> realDevices_;
   Platform platform_;
 };

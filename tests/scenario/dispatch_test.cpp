@@ -195,9 +195,9 @@ TEST_P(Wheel, AHookedWheelEventBecomesItsEntrysFunction) {
   PostToMonitor(WM_HOOKED_BUTTON, c.button, 0);
   std::vector<InjectedEvent> expected = c.expected;
   for (InjectedEvent& e : expected) e.at += posted + 10;  // after the 10 ms in which other messages run
-  ASSERT_EQ(world.input.injected.size(), expected.size());
+  ASSERT_EQ(world.input.injectedEvents.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    const InjectedEvent& got = world.input.injected[i];
+    const InjectedEvent& got = world.input.injectedEvents[i];
     const InjectedEvent& want = expected[i];
     EXPECT_EQ(std::tie(got.keyboard, got.flags, got.x, got.y, got.data, got.virtualKey, got.scanCode, got.at),
               std::tie(want.keyboard, want.flags, want.x, want.y, want.data, want.virtualKey, want.scanCode, want.at))
@@ -229,7 +229,7 @@ TEST_F(Dispatch, WheelEventsArrivingWhileOneWaitsAreEachCarriedOut) {
   for (int i = 0; i < 3; ++i) process.platform().windowing.PostMessage(program->Form()->Handle(), WM_HOOKED_BUTTON, 6, 0);
   world.AdvanceBy(1000);
   int downs = 0, ups = 0;
-  for (const InjectedEvent& e : world.input.injected) {
+  for (const InjectedEvent& e : world.input.injectedEvents) {
     EXPECT_EQ(e.virtualKey, 0xAE);
     (e.flags & kKeyEventKeyUp ? ups : downs)++;
   }

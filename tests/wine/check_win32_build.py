@@ -5,6 +5,7 @@ layouts were compiled (with their size and offset assertions) by the 32-bit
 compiler."""
 import json
 import os
+import re
 import subprocess
 import unittest
 
@@ -40,14 +41,25 @@ class Win32Build(unittest.TestCase):
         self.assertRegex(objdump("-p", program), r"Subsystem\s+00000002\s+\(Windows GUI\)")
 
     def test_programs_import_no_compiler_runtime_and_no_library_loaded_by_name(self):
-        for program in (self.path("dist", "zrmon.exe"), self.path("sim", "zrmon-sim.exe"),
-                        self.path("tools", "zrhidprobe.exe")):
+        for program in (self.path("dist", "zrmon.exe"), self.path("dist", "qvHook.dll"),
+                        self.path("sim", "zrmon-sim.exe"), self.path("tools", "zrhidprobe.exe")):
             with self.subTest(program=os.path.basename(program)):
                 imported = imports(program)
                 self.assertIn("kernel32.dll", imported)
                 for dll in imported:
                     self.assertFalse(dll.startswith(MINGW_RUNTIME), dll)
                     self.assertNotIn(dll, LOADED_BY_NAME)
+
+    def test_the_hook_library_exports_its_four_entry_points_under_plain_names(self):
+        # The monitor looks them up by name; a 32-bit stdcall function is
+        # exported as EnableMouseHook@12 unless the library says otherwise.
+        library = self.path("dist", "qvHook.dll")
+        self.assertIn("file format pei-i386", objdump("-f", library))
+        table = objdump("-p", library).split("[Ordinal/Name Pointer] Table", 1)
+        self.assertEqual(len(table), 2, "qvHook.dll exports nothing")
+        names = re.findall(r"^\s*\[\s*\d+\]\s+(\S+)\s*$", table[1].split("\n\n", 1)[0], re.M)
+        self.assertEqual(sorted(names), ["DisableKeyboardHook", "DisableMouseHook", "EnableKeyboardHook",
+                                         "EnableMouseHook"])
 
     def test_the_record_layouts_were_compiled_by_the_32_bit_compiler(self):
         with open(self.path("compile_commands.json")) as f:

@@ -259,12 +259,17 @@ class WineMachine:
         assert win_path[:3].upper() == "C:\\"
         return os.path.join(self.prefix, "drive_c", *win_path[3:].split("\\"))
 
-    def install(self, folder="C:\\zrmon", config=None, programs=("zrmon.exe",), source="dist"):
+    def install(self, folder="C:\\zrmon", config=None, programs=("zrmon.exe",), source="dist", hook_library=True):
         """Copies the built programs into a folder of the prefix, laid out as
         they ship, with `config` as config.ini (None: no config.ini).
-        `source` names the build's folder they come from (dist, sim, tools)."""
+        `source` names the build's folder they come from (dist, sim, tools).
+        The monitor's hook library, qvHook.dll, goes beside the monitor
+        unless `hook_library` is false."""
         target = self.c_path(folder)
         os.makedirs(target, exist_ok=True)
+        programs = list(programs)
+        if hook_library and {"zrmon.exe", "zrmon-sim.exe"} & set(programs):
+            programs.append("qvHook.dll")
         for program in programs:
             shutil.copy(os.path.join(BUILD, source, program), target)
         if config is not None:
@@ -319,6 +324,12 @@ class WineMachine:
         if rc != 0:
             return None
         return dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+
+    def tray_icons_shown(self):
+        """Wine's system tray window shows while it holds an icon."""
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine System Tray"],
+                           env=self.env, capture_output=True, text=True)
+        return bool(r.stdout.split())
 
     def wait_exit(self, process, timeout=BOUND):
         try:

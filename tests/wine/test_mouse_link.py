@@ -5,7 +5,6 @@ the factory profile's values and the block's layout."""
 import os
 import shutil
 import struct
-import subprocess
 import time
 
 import factory
@@ -76,12 +75,6 @@ class MouseLink(harness.WineTestCase):
         return harness.wait_for(
             lambda: len([l for l in self.lines(self.sim_log) if l.startswith(prefix)]) >= count, what)
 
-    def tray_icons_shown(self):
-        """Wine's system tray window shows while it holds an icon."""
-        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine System Tray"],
-                           env=self.machine.env, capture_output=True, text=True)
-        return bool(r.stdout.split())
-
     def test_started_with_the_mouse_in_the_stage_is_read_and_the_block_pushed(self):
         monitor = self.start_monitor(ZRSIM_MEMORY="40=01;948=0002")
         self.wait_lines("ioctl 80008004", 2, "the check's CPI block")
@@ -105,7 +98,7 @@ class MouseLink(harness.WineTestCase):
         monitor = self.start_monitor(ZRSIM_PLUGGED="0")
         self.wait_lines("ioctl 80008004", 1, "the start-up's CPI block")
         self.assertEqual(self.lines(self.sim_log), [cpi_block(stage=0)])
-        harness.wait_for(self.tray_icons_shown, "the tray icon")
+        harness.wait_for(self.machine.tray_icons_shown, "the tray icon")
 
         before = time.monotonic()
         self.assertEqual(self.sim("plug"), 0)
@@ -121,7 +114,7 @@ class MouseLink(harness.WineTestCase):
         self.assertEqual(self.sim("unplug"), 0)
         harness.wait_for(lambda: "message %d 0 0" % WM_MONITOR_CLOSED in self.lines(self.peer_log),
                          "WM_MONITOR_CLOSED at the configuration program")
-        harness.wait_for(lambda: not self.tray_icons_shown(), "the tray icon to go")
+        harness.wait_for(lambda: not self.machine.tray_icons_shown(), "the tray icon to go")
         # One check for the plug-in, none found a mouse afterwards.
         self.assertEqual(len([l for l in self.lines(self.sim_log) if l.startswith("reader-open")]), 1)
         self.end_monitor(monitor)

@@ -1,46 +1,13 @@
-// Simulated input injection and audio: what is injected is recorded (and
-// handed to whoever listens, as the system hands injected events to
-// low-level hooks); a capture endpoint, a speaker and a mixer whose mute
-// states a test reads and sets; a version a test chooses.
+// Simulated audio: a capture endpoint, a speaker and a mixer whose mute
+// states a test reads and sets, and a version a test chooses.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
-#include <vector>
 
 #include "platform/audio.h"
-#include "platform/input.h"
 
 namespace zr::sim {
-
-struct InjectedEvent {
-  bool keyboard = false;
-  std::uint32_t flags = 0;
-  int x = 0, y = 0;             // mouse
-  std::int32_t data = 0;        // mouse: the wheel delta
-  std::uint8_t virtualKey = 0;  // keyboard
-  std::uint8_t scanCode = 0;
-  std::uint64_t at = 0;         // virtual time
-};
-
-class SimInput final : public InputPort {
- public:
-  explicit SimInput(std::function<std::uint64_t()> now) : now_(std::move(now)) {}
-  bool GetCursorPos(int& x, int& y) override;
-  bool InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) override;
-  bool InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) override;
-
-  int cursorX = 0, cursorY = 0;
-  std::vector<InjectedEvent> injected;
-  // Runs for every injected event, as the system delivers it (injected) to
-  // the hooks.
-  std::function<void(const InjectedEvent&)> onInjected;
-
- private:
-  void Record(InjectedEvent e);
-  std::function<std::uint64_t()> now_;
-};
 
 class SimAudio final : public AudioPort {
  public:

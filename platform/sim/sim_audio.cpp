@@ -1,28 +1,6 @@
-#include "platform/sim/sim_input_audio.h"
+#include "platform/sim/sim_audio.h"
 
 namespace zr::sim {
-
-bool SimInput::GetCursorPos(int& x, int& y) {
-  x = cursorX;
-  y = cursorY;
-  return true;
-}
-
-void SimInput::Record(InjectedEvent e) {
-  e.at = now_();
-  injected.push_back(e);
-  if (onInjected) onInjected(e);
-}
-
-bool SimInput::InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) {
-  Record({false, flags, x, y, data, 0, 0, 0});
-  return true;
-}
-
-bool SimInput::InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) {
-  Record({true, flags, 0, 0, 0, virtualKey, scanCode, 0});
-  return true;
-}
 
 ComObject SimAudio::Make(Kind kind) {
   const ComObject object = next_++;
