@@ -1,7 +1,9 @@
 // The monitor's reactions to the mouse: input reports, hooked wheel events
 // and the messages of the configuration program.
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "app/messages.h"
 #include "app/monitor_form.h"
@@ -34,7 +36,10 @@ void ZEDEZAVadi::qvHIDData1Data(const std::string&, const std::string&, std::uin
   if (ReportID == kKeyReport) {
     for (std::size_t j = 0; j < KeyIndexTable.size(); ++j) {
       if (std::memcmp(Data, KeyIndexTable[j].data() + 1, 3) == 0) {
-        platform_.system.DebugOutput("KeyIndex = " + std::to_string(j) + " postmessage record!");
+        // Formatted in place: a key press costs no heap allocation.
+        char text[48];
+        const int n = std::snprintf(text, sizeof text, "KeyIndex = %zu postmessage record!", j);
+        platform_.system.DebugOutput(std::string_view(text, static_cast<std::size_t>(n)));
         platform_.windowing.PostMessage(handle_, WM_DEVICE_KEY, j, 1);
         return;
       }

@@ -38,13 +38,14 @@ struct Platform {
 // Ports that replace those of another platform (benchmarks and fuzz targets
 // put stand-ins of their own in); the others stay.
 struct PlatformOverrides {
+  System* system = nullptr;
   Windowing* windowing = nullptr;
   Kernel* kernel = nullptr;
   HidPort* hid = nullptr;
 };
 
 inline Platform WithOverrides(const Platform& base, const PlatformOverrides& o) {
-  return Platform{base.system,
+  return Platform{o.system != nullptr ? *o.system : base.system,
                   base.files,
                   base.registry,
                   o.windowing != nullptr ? *o.windowing : base.windowing,
