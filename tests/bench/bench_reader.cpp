@@ -188,7 +188,10 @@ struct Rig {
                         process.platform().controlDevices,
                         process.platform().shell,
                         process.platform().tray,
-                        process.platform().locale};
+                        process.platform().locale,
+                        process.platform().os,
+                        process.platform().deviceSetup,
+                        process.platform().services};
   std::unique_ptr<zr::TqvHIDData> component = std::make_unique<zr::TqvHIDData>(platform);
   std::atomic<std::uint64_t> delivered{0};
 
