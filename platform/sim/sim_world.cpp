@@ -517,6 +517,8 @@ void SimShell::AddProgram(std::string_view path, std::function<void(const ShellR
   programs_[ToLowerAscii(path)] = std::move(start);
 }
 
+void SimShell::RemoveProgram(std::string_view path) { programs_.erase(ToLowerAscii(path)); }
+
 const std::function<void(const ShellRequest&)>* SimShell::Find(const ShellRequest& request) const {
   const std::string f = ToLowerAscii(request.file);
   const bool absolute = f.size() > 1 && (f[1] == ':' || f[0] == '\\');

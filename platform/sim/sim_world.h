@@ -281,6 +281,7 @@ class SimShell final : public ShellPort {
   // relative file name is looked up in the request's folder. Web addresses
   // always open. Anything else is a missing file (result 2).
   void AddProgram(std::string_view path, std::function<void(const ShellRequest&)> start);
+  void RemoveProgram(std::string_view path);
 
  private:
   // The program a request starts, or null (a missing file).
