@@ -4,12 +4,15 @@
 
 #include "platform/control_device.h"
 #include "platform/device_notify.h"
+#include "platform/device_setup.h"
 #include "platform/files.h"
 #include "platform/hid.h"
 #include "platform/hook_library.h"
 #include "platform/kernel.h"
 #include "platform/locale.h"
+#include "platform/os_facts.h"
 #include "platform/registry.h"
+#include "platform/services.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/windowing.h"
@@ -29,6 +32,9 @@ struct Platform {
   TrayPort& tray;
   LocalePort& locale;
   HookLibraryPort& hookLibrary;
+  OsFacts& os;
+  DeviceSetup& deviceSetup;
+  ServiceControl& services;
 };
 
 }  // namespace zr

@@ -189,7 +189,10 @@ struct Rig {
                         process.platform().shell,
                         process.platform().tray,
                         process.platform().locale,
-                        process.platform().hookLibrary};
+                        process.platform().hookLibrary,
+                        process.platform().os,
+                        process.platform().deviceSetup,
+                        process.platform().services};
   std::unique_ptr<zr::TqvHIDData> component = std::make_unique<zr::TqvHIDData>(platform);
   std::atomic<std::uint64_t> delivered{0};
 

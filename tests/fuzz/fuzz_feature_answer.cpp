@@ -78,7 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const zr::Platform& base = process.platform();
   zr::Platform platform{base.system, base.files,       base.registry,       base.windowing,
                         base.kernel, hid,              base.deviceNotifications, base.controlDevices,
-                        base.shell,  base.tray,        base.locale, base.hookLibrary};
+                        base.shell,  base.tray,        base.locale, base.hookLibrary,
+                                     base.os,
+                        base.deviceSetup, base.services};
   zr::TqvHIDData component(platform);
   const zr::USAGE_AND_PAGE usage = zr::kVendorCollection;
 
