@@ -104,7 +104,10 @@ struct Rig {
                         process.platform().shell,
                         process.platform().tray,
                         process.platform().locale,
-                        process.platform().hookLibrary};
+                        process.platform().hookLibrary,
+                        process.platform().os,
+                        process.platform().deviceSetup,
+                        process.platform().services};
   std::unique_ptr<zr::MonitorProgram> program;
 
   Rig() {
