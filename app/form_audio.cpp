@@ -14,8 +14,8 @@ constexpr std::uint8_t kMixerMicrophone = 1;
 }  // namespace
 
 bool ZEDEZAVadi::UsesCoreAudio() {
-  const OsVersionInfo v = platform_.audio.GetVersion();
-  return v.PlatformId == kVerPlatformWin32Nt && v.MajorVersion >= 6;
+  const std::optional<OsVersion> v = platform_.os.Version();
+  return v && v->platformId == kVerPlatformWin32Nt && v->major >= 6;
 }
 
 void ZEDEZAVadi::InitEndpointVolume() {
@@ -23,6 +23,7 @@ void ZEDEZAVadi::InitEndpointVolume() {
   try {
     audio.InitializeComApartment();
     audio.Release(FMMDevEnum);
+    FMMDevEnum = 0;
     FMMDevEnum = audio.CreateDeviceEnumerator();
     if (FMMDevEnum == 0) return;
     audio.Release(FMMDev);

@@ -38,8 +38,8 @@ void ZEDEZAVadi::qvHIDData1Data(const std::string&, const std::string&, std::uin
       if (std::memcmp(Data, KeyIndexTable[j].data() + 1, 3) == 0) {
         // Formatted in place: a key press costs no heap allocation.
         char text[48];
-        const int n = std::snprintf(text, sizeof text, "KeyIndex = %zu postmessage record!", j);
-        platform_.system.DebugOutput(std::string_view(text, static_cast<std::size_t>(n)));
+        const int n = std::snprintf(text, sizeof text, "KeyIndex = %u postmessage record!", static_cast<unsigned>(j));
+        if (n > 0) platform_.system.DebugOutput(std::string_view(text, static_cast<std::size_t>(n)));
         platform_.windowing.PostMessage(handle_, WM_DEVICE_KEY, j, 1);
         return;
       }

@@ -1,5 +1,6 @@
 #include "common/text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace zr {
@@ -184,6 +185,17 @@ bool ContainsIgnoreCase(const std::vector<std::string>& list, std::string_view i
     if (EqualsIgnoreCase(s, item)) return true;
   }
   return false;
+}
+
+std::vector<std::string> SplitMultiString(std::u16string_view units) {
+  std::vector<std::string> out;
+  while (!units.empty()) {
+    const std::size_t end = std::min(units.find(u'\0'), units.size());
+    if (end == 0) break;
+    out.push_back(Utf16ToUtf8(units.substr(0, end)));
+    units.remove_prefix(std::min(end + 1, units.size()));
+  }
+  return out;
 }
 
 std::string ToHexLower(std::span<const std::uint8_t> bytes) {

@@ -34,6 +34,11 @@ bool EndsWith(std::string_view text, std::string_view tail);
 // True when `list` holds `item`, ignoring letter case, whole strings only.
 bool ContainsIgnoreCase(const std::vector<std::string>& list, std::string_view item);
 
+// The strings of a multi-string value (UTF-16 units): each ends at a zero,
+// the list at an empty string or at the end of the units (a last string
+// without its zero counts).
+std::vector<std::string> SplitMultiString(std::u16string_view units);
+
 // Bytes as lower-case hexadecimal digits without separators.
 std::string ToHexLower(std::span<const std::uint8_t> bytes);
 // An even number of hexadecimal digits (either case) as bytes; none for any

@@ -147,6 +147,13 @@ class TqvSTDCommand {
   // letter case ignored.
   bool ISHIDDeviceExist(const std::string& VidPid);
 
+  // Installs the filter driver on (true) or removes it from (false) every
+  // present device of the HID setup class that the "usbdevicelist" names:
+  // through the driver-package tool for a signed package, else by hand.
+  // Blocks while the tool runs. Nothing is reported; a device that cannot
+  // be handled stays as it was.
+  void HidInstallDriver(bool Install);
+
   TNotifyEvent OnDeviceArrialEvent;
   TNotifyEvent OnDeviceRemovalEvent;
   TDataReceivedEvent OnDataReceived;
@@ -169,6 +176,11 @@ class TqvSTDCommand {
   void DeviceRemoved();
   std::shared_ptr<ControlDevice> ReadHandle();
   void CloseReadHandle();
+  void RunPackageTool(bool install, bool windows64);
+  bool InstallByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty, bool windows64);
+  void RemoveByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty);
+  bool RegisterDriverService(const std::string& imagePath);
+  void RestartDevice(DeviceInfoList& devices, std::uint32_t index);
 
   Platform& platform_;
   std::unique_ptr<TTimer> FTimerToStartMonitor;
@@ -187,6 +199,12 @@ class TqvSTDCommand {
   std::unique_ptr<Worker> FIdThreadComponentGetData2;
   std::unique_ptr<TqvHIDEvent> FHIDEvent;
 };
+
+// The 64-bit and Windows XP x64 tests of the driver installation.
+bool IsWindows64(OsFacts& os);
+bool IsWindowsXp64(OsFacts& os);
+// The size of the filter list written by a hand install or removal.
+inline constexpr std::size_t kFilterListValueSize = 32768;
 
 // Sends a copy of the block with code 0x80008004; the caller's block is not
 // changed. The result of DeviceRW.

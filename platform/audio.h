@@ -1,5 +1,4 @@
-// The operating system's version facts and its two ways to the microphone's
-// mute state: the Core Audio endpoint volume (Vista and later) and the legacy
+// The operating system's two ways to the microphone's mute state: the Core Audio endpoint volume (Vista and later) and the legacy
 // mixer (before Vista). Both keep the platform's own calling shapes, so that
 // the monitor's steps and their failures read as they happen on Windows.
 #pragma once
@@ -8,13 +7,6 @@
 
 namespace zr {
 
-struct OsVersionInfo {
-  std::uint32_t PlatformId = 0;  // 2: the NT family
-  std::uint32_t MajorVersion = 0;
-  std::uint32_t MinorVersion = 0;
-};
-inline constexpr std::uint32_t kVerPlatformWin32Nt = 2;
-
 // An interface reference held by the program (0: empty).
 using ComObject = std::uintptr_t;
 using HResult = std::int32_t;
@@ -22,6 +14,7 @@ inline constexpr HResult kSOk = 0;
 inline constexpr HResult kENotFound = static_cast<HResult>(0x80070490);  // no such element (no device)
 
 // Data flow and role of the default endpoint.
+inline constexpr int kERender = 0;
 inline constexpr int kECapture = 1;
 inline constexpr int kEMultimedia = 1;
 
@@ -41,8 +34,6 @@ inline constexpr std::uint32_t kMixerControlTypeMute = 0x20010002;
 class AudioPort {
  public:
   virtual ~AudioPort() = default;
-
-  virtual OsVersionInfo GetVersion() = 0;
 
   // ---- Core Audio -----------------------------------------------------------
   // COM for the calling thread, as a single-threaded apartment.

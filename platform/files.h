@@ -41,12 +41,17 @@ class FileSystem {
   // the previous file as it was. The folder is not created.
   virtual IoResult ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
   virtual bool DeleteFile(std::string_view path) = 0;
+  // Copies a file; with `failIfExists` false an existing target is
+  // overwritten. The target's folder must exist.
+  virtual bool CopyFile(std::string_view source, std::string_view target, bool failIfExists) = 0;
 
   // Folder of the program's executable, ending with a backslash.
   virtual std::string ExecutableFolder() = 0;
   // The user's documents folder (the shell's personal folder), without a
   // trailing backslash; empty when the platform cannot tell.
   virtual std::string DocumentsFolder() = 0;
+  // The Windows folder, without a trailing backslash.
+  virtual std::string WindowsFolder() = 0;
 };
 
 }  // namespace zr

@@ -5,13 +5,16 @@
 #include "platform/audio.h"
 #include "platform/control_device.h"
 #include "platform/device_notify.h"
+#include "platform/device_setup.h"
 #include "platform/files.h"
 #include "platform/hid.h"
 #include "platform/hook_library.h"
 #include "platform/input.h"
 #include "platform/kernel.h"
 #include "platform/locale.h"
+#include "platform/os_facts.h"
 #include "platform/registry.h"
+#include "platform/services.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/windowing.h"
@@ -33,6 +36,9 @@ struct Platform {
   InputPort& input;
   AudioPort& audio;
   HookLibraryPort& hookLibrary;
+  OsFacts& os;
+  DeviceSetup& deviceSetup;
+  ServiceControl& services;
 };
 
 // Ports that replace those of another platform (benchmarks and fuzz targets
@@ -58,7 +64,10 @@ inline Platform WithOverrides(const Platform& base, const PlatformOverrides& o) 
                   base.locale,
                   base.input,
                   base.audio,
-                  base.hookLibrary};
+                  base.hookLibrary,
+                  base.os,
+                  base.deviceSetup,
+                  base.services};
 }
 
 }  // namespace zr

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +12,20 @@
 
 namespace zr {
 
+inline constexpr int kSwHide = 0;
 inline constexpr int kSwShowNormal = 1;
+
+// ShellExecuteEx options.
+inline constexpr std::uint32_t kSeeMaskNoCloseProcess = 0x00000040;
+inline constexpr std::uint32_t kSeeMaskDoEnvSubst = 0x00000200;
+
+// A process the shell started; its handle is closed with the object.
+class ProcessHandle {
+ public:
+  virtual ~ProcessHandle() = default;
+  // Waits without a time limit until the process has ended.
+  virtual void WaitForEnd() = 0;
+};
 
 class ShellPort {
  public:
@@ -19,6 +33,12 @@ class ShellPort {
   // Runs `verb` on `file`; the shell's result (above 32 on success).
   virtual std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
                                      std::string_view parameters, std::string_view directory, int showCommand) = 0;
+  // The extended form with `mask` options; the process handle when one came
+  // back (kSeeMaskNoCloseProcess asks for it), else null (also when nothing
+  // could be started).
+  virtual std::unique_ptr<ProcessHandle> ShellExecuteEx(std::uint32_t mask, std::string_view verb,
+                                                        std::string_view file, std::string_view parameters,
+                                                        std::string_view directory, int showCommand) = 0;
 };
 
 // Mouse messages that reach a tray icon's owner as its callback's lParam.

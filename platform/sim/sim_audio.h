@@ -11,28 +11,30 @@ namespace zr::sim {
 
 class SimAudio final : public AudioPort {
  public:
-  // Vista and later by default.
-  OsVersionInfo version{kVerPlatformWin32Nt, 6, 1};
-
-  // Core Audio: a default capture endpoint while `microphonePresent`; the
-  // speaker's mute is there to show that nothing touches it.
+  // Core Audio: a default capture endpoint while `microphonePresent`, and a
+  // default render endpoint (the speaker), whose mute nothing should touch.
   bool microphonePresent = true;
   bool microphoneMuted = false;
   bool speakerMuted = false;
   int comInitializations = 0;
   int endpointsObtained = 0;  // successful activations
 
-  // The legacy mixer: device 0 with a microphone line whose mute control is
-  // there while `mixerHasMuteControl`.
+  // The legacy mixer: device 0 with a microphone line (while
+  // `mixerHasMicrophoneLine`) whose mute control is there while
+  // `mixerHasMuteControl`; reading and writing it fail while
+  // `mixerDetailsFail`.
   std::uint32_t mixerDevices = 1;
+  bool mixerHasMicrophoneLine = true;
   bool mixerHasMuteControl = true;
+  bool mixerDetailsFail = false;
   bool mixerMicrophoneMuted = false;
   int mixersOpen = 0;
 
-  // Interface references that are still held (each Release must match).
+  // Interface references that are still held (each Release must match), and
+  // releases of references that were not held.
   std::size_t LiveObjects() const { return objects_.size(); }
+  int badReleases = 0;
 
-  OsVersionInfo GetVersion() override { return version; }
   void InitializeComApartment() override { ++comInitializations; }
   ComObject CreateDeviceEnumerator() override;
   HResult GetDefaultAudioEndpoint(ComObject enumerator, int dataFlow, int role, ComObject& device) override;
@@ -52,7 +54,7 @@ class SimAudio final : public AudioPort {
   void MixerClose(MixerHandle mixer) override;
 
  private:
-  enum class Kind { Enumerator, Device, Endpoint };
+  enum class Kind { Enumerator, Microphone, Speaker, MicrophoneVolume, SpeakerVolume };
   ComObject Make(Kind kind);
   bool Is(ComObject object, Kind kind) const;
   std::map<ComObject, Kind> objects_;

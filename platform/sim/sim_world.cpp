@@ -197,6 +197,15 @@ IoResult SimFileSystem::ReplaceFile(std::string_view path, std::span<const std::
 
 bool SimFileSystem::DeleteFile(std::string_view path) { return files_.erase(Norm(path)) != 0; }
 
+bool SimFileSystem::CopyFile(std::string_view source, std::string_view target, bool failIfExists) {
+  const auto from = files_.find(Norm(source));
+  if (from == files_.end() || from->second.unreadable) return false;
+  const std::string n = Norm(target);
+  if (failIfExists && files_.count(n) != 0) return false;
+  const std::vector<std::uint8_t> bytes = from->second.bytes;
+  return ReplaceFile(target, bytes).ok;
+}
+
 void SimFileSystem::AddFolder(std::string_view path) {
   std::string n = Norm(path);
   while (!n.empty() && !(n.size() == 2 && n[1] == ':')) {
@@ -508,6 +517,20 @@ void SimShell::AddProgram(std::string_view path, std::function<void(const ShellR
   programs_[ToLowerAscii(path)] = std::move(start);
 }
 
+void SimShell::RemoveProgram(std::string_view path) { programs_.erase(ToLowerAscii(path)); }
+
+const std::function<void(const ShellRequest&)>* SimShell::Find(const ShellRequest& request) const {
+  const std::string f = ToLowerAscii(request.file);
+  const bool absolute = f.size() > 1 && (f[1] == ':' || f[0] == '\\');
+  std::string path = absolute ? f : ToLowerAscii(request.directory);
+  if (!absolute) {
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    path += f;
+  }
+  const auto it = programs_.find(path);
+  return it == programs_.end() ? nullptr : &it->second;
+}
+
 std::intptr_t SimShell::ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
                                      std::string_view parameters, std::string_view directory, int showCommand) {
   const ShellRequest request{owner,          std::string(verb),      std::string(file), std::string(parameters),
@@ -515,17 +538,41 @@ std::intptr_t SimShell::ShellExecute(WindowHandle owner, std::string_view verb, 
   requests.push_back(request);
   const std::string f = ToLowerAscii(file);
   if (f.rfind("http://", 0) == 0 || f.rfind("https://", 0) == 0) return 42;
-  const bool absolute = f.size() > 1 && (f[1] == ':' || f[0] == '\\');
-  std::string path = absolute ? f : ToLowerAscii(directory);
-  if (!absolute) {
-    if (!path.empty() && path.back() != '\\') path += '\\';
-    path += f;
-  }
-  const auto it = programs_.find(path);
-  if (it == programs_.end()) return 2;  // ERROR_FILE_NOT_FOUND
-  const auto start = it->second;
-  start(request);
+  const auto* start = Find(request);
+  if (start == nullptr) return 2;  // ERROR_FILE_NOT_FOUND
+  const auto run = *start;
+  run(request);
   return 42;
+}
+
+namespace {
+
+// The started program has run to its end by the time anyone waits.
+class SimProcessHandle final : public ProcessHandle {
+ public:
+  SimProcessHandle(std::vector<ShellRequest>& requests, std::size_t index) : requests_(requests), index_(index) {}
+  void WaitForEnd() override { requests_[index_].waitedFor = true; }
+
+ private:
+  std::vector<ShellRequest>& requests_;
+  std::size_t index_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProcessHandle> SimShell::ShellExecuteEx(std::uint32_t mask, std::string_view verb,
+                                                        std::string_view file, std::string_view parameters,
+                                                        std::string_view directory, int showCommand) {
+  ShellRequest request{0, std::string(verb), std::string(file), std::string(parameters), std::string(directory),
+                       showCommand};
+  request.mask = mask;
+  requests.push_back(request);
+  const auto* start = Find(request);
+  if (start == nullptr) return nullptr;
+  const auto run = *start;
+  run(request);
+  if ((mask & kSeeMaskNoCloseProcess) == 0) return nullptr;
+  return std::make_unique<SimProcessHandle>(requests, requests.size() - 1);
 }
 
 bool SimTray::AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t callbackMessage, std::string_view hint) {
@@ -577,6 +624,8 @@ void SimTray::RestartShell(std::uint32_t taskbarCreatedMessage) {
 
 SimWorld::SimWorld() {
   files.AddFolder(files.documents);
+  files.AddFolder(files.windows + "\\System32\\Drivers");
+  deviceSetup.clock = [this] { return now_; };
   devices.postDeviceChange = [this](WindowHandle window, std::uint32_t wParam, std::intptr_t lParam) {
     SimWindow* w = desktop.Get(window);
     if (w != nullptr && w->queue != nullptr) w->queue->PostMessage(window, kWmDeviceChange, wParam, lParam);
@@ -651,7 +700,10 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
                 world.locale,
                 world.input,
                 world.audio,
-                hookLibrary_} {
+                hookLibrary_,
+                world.os,
+                world.deviceSetup,
+                world.services} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

@@ -20,6 +20,7 @@
 #include "platform/sim/sim_hooks.h"
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_locale.h"
+#include "platform/sim/sim_setup.h"
 
 namespace zr::sim {
 
@@ -73,11 +74,14 @@ class SimFileSystem final : public FileSystem {
   FileReadResult ReadFile(std::string_view path, std::size_t maxBytes) override;
   IoResult ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
   bool DeleteFile(std::string_view path) override;
+  bool CopyFile(std::string_view source, std::string_view target, bool failIfExists) override;
   // Per process; see SimProcessFiles.
   std::string ExecutableFolder() override { return "C:\\"; }
   std::string DocumentsFolder() override { return documents; }
+  std::string WindowsFolder() override { return windows; }
 
   std::string documents = "C:\\users\\player\\Documents";
+  std::string windows = "C:\\windows";
 
   // Test access. Folders along the path are created as needed.
   void AddFolder(std::string_view path);
@@ -260,12 +264,18 @@ struct ShellRequest {
   std::string parameters;
   std::string directory;
   int showCommand;
+  std::uint32_t mask = 0;  // ShellExecuteEx's options
+  bool waitedFor = false;  // the caller waited for the process to end
 };
 
 class SimShell final : public ShellPort {
  public:
   std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
                              std::string_view parameters, std::string_view directory, int showCommand) override;
+  // A started program's process handle comes back when the mask asks for it.
+  std::unique_ptr<ProcessHandle> ShellExecuteEx(std::uint32_t mask, std::string_view verb, std::string_view file,
+                                                std::string_view parameters, std::string_view directory,
+                                                int showCommand) override;
 
   // What the shell was asked to run, in order.
   std::vector<ShellRequest> requests;
@@ -273,8 +283,11 @@ class SimShell final : public ShellPort {
   // relative file name is looked up in the request's folder. Web addresses
   // always open. Anything else is a missing file (result 2).
   void AddProgram(std::string_view path, std::function<void(const ShellRequest&)> start);
+  void RemoveProgram(std::string_view path);
 
  private:
+  // The program a request starts, or null (a missing file).
+  const std::function<void(const ShellRequest&)>* Find(const ShellRequest& request) const;
   std::map<std::string, std::function<void(const ShellRequest&)>> programs_;
 };
 
@@ -340,6 +353,11 @@ class SimWorld {
   SimLocale locale;
   SimInput input{[this] { return now_; }};
   SimAudio audio;
+  // Driver installation: the device installer, the service control manager
+  // and the system's facts (32-bit Windows 7 unless a test says otherwise).
+  SimDeviceSetup deviceSetup;
+  SimServices services;
+  SimOsFacts os;
   std::uint32_t RegisterWindowMessage(std::string_view name);
 
   // Named mutexes: name -> open handle count.
@@ -385,8 +403,12 @@ class SimProcess {
       return world.ReplaceFile(p, b);
     }
     bool DeleteFile(std::string_view p) override { return world.DeleteFile(p); }
+    bool CopyFile(std::string_view s, std::string_view t, bool failIfExists) override {
+      return world.CopyFile(s, t, failIfExists);
+    }
     std::string ExecutableFolder() override { return exeFolder; }
     std::string DocumentsFolder() override { return world.DocumentsFolder(); }
+    std::string WindowsFolder() override { return world.WindowsFolder(); }
     SimFileSystem& world;
     std::string exeFolder;
   };

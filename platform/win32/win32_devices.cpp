@@ -3,6 +3,7 @@
 #include <dbt.h>
 #include <hidsdi.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/error_codes.h"
 #include "platform/win32/win32_text.h"
 
@@ -112,6 +114,11 @@ struct HidLibraries {
   decltype(&::SetupDiGetDeviceRegistryPropertyW) GetDeviceRegistryProperty = nullptr;
   decltype(&::SetupDiDestroyDeviceInfoList) DestroyDeviceInfoList = nullptr;
   decltype(&::SetupDiEnumDeviceInfo) EnumDeviceInfo = nullptr;
+  decltype(&::SetupDiSetDeviceRegistryPropertyW) SetDeviceRegistryProperty = nullptr;
+  decltype(&::SetupDiSetClassInstallParamsW) SetClassInstallParams = nullptr;
+  decltype(&::SetupDiCallClassInstaller) CallClassInstaller = nullptr;
+  HMODULE cfgmgr32 = nullptr;
+  decltype(&::CM_Get_DevNode_Status) GetDevNodeStatus = nullptr;
 
   bool HidUsable() const {
     return GetAttributes && GetPreparsedData && FreePreparsedData && GetCaps && GetFeature && SetFeature &&
@@ -152,30 +159,34 @@ std::shared_ptr<const HidLibraries> LoadLibraries() {
   Lookup(l->setupapi, "SetupDiGetDeviceRegistryPropertyW", l->GetDeviceRegistryProperty);
   Lookup(l->setupapi, "SetupDiDestroyDeviceInfoList", l->DestroyDeviceInfoList);
   Lookup(l->setupapi, "SetupDiEnumDeviceInfo", l->EnumDeviceInfo);
+  Lookup(l->setupapi, "SetupDiSetDeviceRegistryPropertyW", l->SetDeviceRegistryProperty);
+  Lookup(l->setupapi, "SetupDiSetClassInstallParamsW", l->SetClassInstallParams);
+  Lookup(l->setupapi, "SetupDiCallClassInstaller", l->CallClassInstaller);
+  l->cfgmgr32 = LoadLibraryW(L"cfgmgr32.dll");
+  Lookup(l->cfgmgr32, "CM_Get_DevNode_Status", l->GetDevNodeStatus);
   return l;
 }
 
-// The hardware IDs of a device: the multi-string property read into 32768 bytes.
-std::vector<std::string> HardwareIds(const HidLibraries& l, HDEVINFO set, SP_DEVINFO_DATA& device) {
+// A multi-string property of a device read into 32768 bytes; none when the
+// device does not have it or it cannot be read.
+std::optional<std::vector<std::string>> MultiString(const HidLibraries& l, HDEVINFO set, SP_DEVINFO_DATA& device,
+                                                    DWORD property) {
   std::vector<BYTE> buffer(32768, 0);
   DWORD type = 0;
   DWORD required = 0;
-  std::vector<std::string> ids;
-  if (!l.GetDeviceRegistryProperty(set, &device, SPDRP_HARDWAREID, &type, buffer.data(),
-                                   static_cast<DWORD>(buffer.size()), &required)) {
-    return ids;
+  if (!l.GetDeviceRegistryProperty(set, &device, property, &type, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                   &required)) {
+    return std::nullopt;
   }
-  const auto* text = reinterpret_cast<const wchar_t*>(buffer.data());
-  const std::size_t units = std::min<std::size_t>(required, buffer.size()) / sizeof(wchar_t);
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < units; ++i) {
-    if (text[i] != 0) continue;
-    if (i == start) break;  // the empty string that ends the list
-    ids.push_back(Narrow(std::wstring_view(text + start, i - start)));
-    start = i + 1;
-  }
-  if (start < units && text[units - 1] != 0) ids.push_back(Narrow(std::wstring_view(text + start, units - start)));
-  return ids;
+  const std::size_t bytes = std::min<std::size_t>(required, buffer.size());
+  std::u16string units(bytes / 2, u'\0');
+  std::memcpy(units.data(), buffer.data(), units.size() * 2);
+  return SplitMultiString(units);
+}
+
+// The hardware IDs of a device (none when they cannot be read).
+std::vector<std::string> HardwareIds(const HidLibraries& l, HDEVINFO set, SP_DEVINFO_DATA& device) {
+  return MultiString(l, set, device, SPDRP_HARDWAREID).value_or(std::vector<std::string>{});
 }
 
 // One pending overlapped read. It lives apart from its collection so that a
@@ -400,6 +411,77 @@ std::optional<std::vector<std::vector<std::string>>> Win32Hid::PresentDevicesOfS
   }
   l.DestroyDeviceInfoList(set);
   return out;
+}
+
+// ---- device installer ---------------------------------------------------------------------------
+
+namespace {
+
+class Win32DeviceInfoList final : public DeviceInfoList {
+ public:
+  Win32DeviceInfoList(std::shared_ptr<const HidLibraries> libs, HDEVINFO set) : libs_(std::move(libs)), set_(set) {}
+  ~Win32DeviceInfoList() override { libs_->DestroyDeviceInfoList(set_); }
+  Win32DeviceInfoList(const Win32DeviceInfoList&) = delete;
+  Win32DeviceInfoList& operator=(const Win32DeviceInfoList&) = delete;
+
+  bool HasDevice(std::uint32_t index) override { return Device(index).has_value(); }
+
+  std::optional<std::vector<std::string>> MultiStringProperty(std::uint32_t index, std::uint32_t property) override {
+    auto device = Device(index);
+    if (!device) return std::nullopt;
+    return MultiString(*libs_, set_, *device, property);
+  }
+
+  bool SetProperty(std::uint32_t index, std::uint32_t property, std::span<const std::uint8_t> value) override {
+    auto device = Device(index);
+    if (!device || !libs_->SetDeviceRegistryProperty) return false;
+    return libs_->SetDeviceRegistryProperty(set_, &*device, property, value.data(),
+                                            static_cast<DWORD>(value.size())) != FALSE;
+  }
+
+  std::optional<std::uint32_t> DevNodeStatus(std::uint32_t index) override {
+    auto device = Device(index);
+    if (!device || !libs_->GetDevNodeStatus) return std::nullopt;
+    ULONG status = 0;
+    ULONG problem = 0;
+    if (libs_->GetDevNodeStatus(&status, &problem, device->DevInst, 0) != CR_SUCCESS) return std::nullopt;
+    return static_cast<std::uint32_t>(status);
+  }
+
+  bool ChangeState(std::uint32_t index, std::uint32_t state) override {
+    auto device = Device(index);
+    if (!device || !libs_->SetClassInstallParams || !libs_->CallClassInstaller) return false;
+    SP_PROPCHANGE_PARAMS params = {};
+    params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
+    params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
+    params.StateChange = state;
+    params.Scope = DICS_FLAG_GLOBAL;
+    params.HwProfile = 0;
+    if (!libs_->SetClassInstallParams(set_, &*device, &params.ClassInstallHeader, sizeof params)) return false;
+    return libs_->CallClassInstaller(DIF_PROPERTYCHANGE, set_, &*device) != FALSE;
+  }
+
+ private:
+  std::optional<SP_DEVINFO_DATA> Device(std::uint32_t index) {
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    if (!libs_->EnumDeviceInfo(set_, index, &device)) return std::nullopt;
+    return device;
+  }
+  std::shared_ptr<const HidLibraries> libs_;
+  HDEVINFO set_;
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceInfoList> Win32DeviceSetup::PresentDevices(const Guid& setupClass) {
+  if (!libs_) libs_ = LoadLibraries();
+  const HidLibraries& l = *libs_;
+  if (!l.DevicesUsable()) return nullptr;
+  GUID g = ToGuid(setupClass);
+  HDEVINFO set = l.GetClassDevs(&g, nullptr, nullptr, DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32DeviceInfoList>(libs_, set);
 }
 
 // ---- notifications -------------------------------------------------------------------------------

@@ -52,6 +52,16 @@ class Win32Hid final : public HidPort {
   std::shared_ptr<const HidLibraries> libs_;
 };
 
+// The device installer and the configuration manager (setupapi.dll and
+// cfgmgr32.dll, loaded at first use).
+class Win32DeviceSetup final : public DeviceSetup {
+ public:
+  std::unique_ptr<DeviceInfoList> PresentDevices(const Guid& setupClass) override;
+
+ private:
+  std::shared_ptr<const HidLibraries> libs_;
+};
+
 class Win32Notifications final : public DeviceNotifications {
  public:
   bool RegisterForDeviceInterfaces(WindowHandle window, const Guid& interfaceClass) override;

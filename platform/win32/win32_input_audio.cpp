@@ -23,6 +23,10 @@ T* As(ComObject object) {
 
 HMIXEROBJ Mixer(MixerHandle mixer) { return reinterpret_cast<HMIXEROBJ>(mixer); }
 
+// The sizes the mixer functions are told (the 32-bit layouts).
+static_assert(sizeof(void*) != 4 || sizeof(MIXERLINEW) == 280);
+static_assert(sizeof(void*) != 4 || sizeof(MIXERCONTROLW) == 228);
+
 }  // namespace
 
 bool Win32Input::GetCursorPos(int& x, int& y) {
@@ -52,17 +56,8 @@ bool Win32Input::InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, 
   return SendInput(1, &input, sizeof input) == 1;
 }
 
-Win32Audio::Win32Audio() { InitializeComApartment(); }
-
 Win32Audio::~Win32Audio() {
   for (; comInitializations_ > 0; --comInitializations_) CoUninitialize();
-}
-
-OsVersionInfo Win32Audio::GetVersion() {
-  OSVERSIONINFOW info{};
-  info.dwOSVersionInfoSize = sizeof info;
-  if (!GetVersionExW(&info)) return {};
-  return {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion};
 }
 
 void Win32Audio::InitializeComApartment() {

@@ -18,14 +18,13 @@ class Win32Input final : public InputPort {
 
 class Win32Audio final : public AudioPort {
  public:
-  // COM is initialised for the creating thread (the main thread), which the
-  // shell's functions want as well; every initialisation is undone at the end.
-  Win32Audio();
+  // Every initialisation of COM is undone at the end (on the main thread,
+  // which made them).
+  Win32Audio() = default;
   ~Win32Audio() override;
   Win32Audio(const Win32Audio&) = delete;
   Win32Audio& operator=(const Win32Audio&) = delete;
 
-  OsVersionInfo GetVersion() override;
   void InitializeComApartment() override;
   ComObject CreateDeviceEnumerator() override;
   HResult GetDefaultAudioEndpoint(ComObject enumerator, int dataFlow, int role, ComObject& device) override;

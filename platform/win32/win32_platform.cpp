@@ -159,7 +159,21 @@ IoResult Win32Files::ReplaceFile(std::string_view path, std::span<const std::uin
 
 bool Win32Files::DeleteFile(std::string_view path) { return DeleteFileW(Widen(path).c_str()) != 0; }
 
+bool Win32Files::CopyFile(std::string_view source, std::string_view target, bool failIfExists) {
+  return CopyFileW(Widen(source).c_str(), Widen(target).c_str(), failIfExists ? TRUE : FALSE) != 0;
+}
+
+std::string Win32Files::WindowsFolder() {
+  wchar_t buf[MAX_PATH + 1] = {};
+  const UINT n = GetWindowsDirectoryW(buf, MAX_PATH + 1);
+  if (n == 0 || n > MAX_PATH) return {};
+  std::wstring folder(buf, n);
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  return Narrow(folder);
+}
+
 std::string Win32Files::ExecutableFolder() {
+  if (!executableFolder_.empty()) return executableFolder_;
   std::vector<wchar_t> buf(MAX_PATH);
   for (;;) {
     const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
@@ -557,6 +571,38 @@ std::intptr_t Win32Shell::ShellExecute(WindowHandle owner, std::string_view verb
   HINSTANCE r = ShellExecuteW(reinterpret_cast<HWND>(owner), v.empty() ? nullptr : v.c_str(), f.c_str(),
                               p.empty() ? nullptr : p.c_str(), d.empty() ? nullptr : d.c_str(), showCommand);
   return reinterpret_cast<std::intptr_t>(r);
+}
+
+namespace {
+
+class Win32Process final : public ProcessHandle {
+ public:
+  explicit Win32Process(HANDLE process) : process_(process) {}
+  ~Win32Process() override { CloseHandle(process_); }
+  Win32Process(const Win32Process&) = delete;
+  Win32Process& operator=(const Win32Process&) = delete;
+  void WaitForEnd() override { WaitForSingleObject(process_, INFINITE); }
+
+ private:
+  HANDLE process_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProcessHandle> Win32Shell::ShellExecuteEx(std::uint32_t mask, std::string_view verb,
+                                                          std::string_view file, std::string_view parameters,
+                                                          std::string_view directory, int showCommand) {
+  const std::wstring v = Widen(verb), f = Widen(file), p = Widen(parameters), d = Widen(directory);
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = mask;
+  info.lpVerb = v.empty() ? nullptr : v.c_str();
+  info.lpFile = f.c_str();
+  info.lpParameters = p.empty() ? nullptr : p.c_str();
+  info.lpDirectory = d.empty() ? nullptr : d.c_str();
+  info.nShow = showCommand;
+  if (!ShellExecuteExW(&info) || info.hProcess == nullptr) return nullptr;
+  return std::make_unique<Win32Process>(info.hProcess);
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include "platform/win32/win32_hook_library.h"
 #include "platform/win32/win32_input_audio.h"
 #include "platform/win32/win32_locale.h"
+#include "platform/win32/win32_services.h"
 
 namespace zr::win32 {
 
@@ -34,8 +35,16 @@ class Win32Files final : public FileSystem {
   FileReadResult ReadFile(std::string_view path, std::size_t maxBytes) override;
   IoResult ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
   bool DeleteFile(std::string_view path) override;
+  bool CopyFile(std::string_view source, std::string_view target, bool failIfExists) override;
+  // The executable's folder unless another one was given.
   std::string ExecutableFolder() override;
   std::string DocumentsFolder() override;
+  std::string WindowsFolder() override;
+  // Another folder (ending with a backslash) to count as the executable's.
+  void SetExecutableFolder(std::string folder) { executableFolder_ = std::move(folder); }
+
+ private:
+  std::string executableFolder_;
 };
 
 class Win32Registry final : public Registry {
@@ -100,6 +109,9 @@ class Win32Shell final : public ShellPort {
  public:
   std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
                              std::string_view parameters, std::string_view directory, int showCommand) override;
+  std::unique_ptr<ProcessHandle> ShellExecuteEx(std::uint32_t mask, std::string_view verb, std::string_view file,
+                                                std::string_view parameters, std::string_view directory,
+                                                int showCommand) override;
 };
 
 class Win32Tray final : public TrayPort {
@@ -127,6 +139,7 @@ class Win32Platform {
   explicit Win32Platform(const DevicePorts& devices) : Win32Platform(&devices) {}
   Platform& platform() { return platform_; }
   Win32Windowing& windowing() { return windowing_; }
+  Win32Files& files() { return files_; }
 
  private:
   explicit Win32Platform(const DevicePorts* devices)
@@ -144,7 +157,10 @@ class Win32Platform {
                   locale_,
                   input_,
                   audio_,
-                  hookLibrary_} {}
+                  hookLibrary_,
+                  os_,
+                  deviceSetup_,
+                  services_} {}
 
   Win32System system_;
   Win32Files files_;
@@ -156,6 +172,9 @@ class Win32Platform {
   Win32Input input_;
   Win32Audio audio_;
   Win32HookLibraryPort hookLibrary_;
+  Win32OsFacts os_;
+  Win32DeviceSetup deviceSetup_;
+  Win32Services services_;
   std::unique_ptr<Win32Devices> realDevices_;
   Platform platform_;
 };

@@ -16,3 +16,7 @@
 #undef MessageBox
 #undef ShellExecute
 #undef RegisterWindowMessage
+#undef CopyFile
+#undef ShellExecuteEx
+#undef OpenService
+#undef CreateService

@@ -12,8 +12,10 @@
 //                                  in turn
 //
 // Each gives the time per event (median of the repetitions) and the heap
-// allocations per event. Posts, timers and debugger lines go to the platform
-// (outside the program's heap); here they are counted instead. Heap
+// allocations per event of the program's own code. Posts, timers and
+// debugger lines go to the platform; here they are counted instead, so what
+// the adapters spend on them (the Win32 timer table, the debugger line's
+// conversion to UTF-16) is not part of the figures. Heap
 // allocations are counted by a replaced operator new. The program fails when
 // an event allocated at all or did not have its effect exactly once.
 #include <benchmark/benchmark.h>

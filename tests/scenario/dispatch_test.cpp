@@ -4,6 +4,7 @@
 // microphone's mute on both of its ways.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -237,11 +238,20 @@ TEST_F(Dispatch, WheelEventsArrivingWhileOneWaitsAreEachCarriedOut) {
   EXPECT_EQ(ups, 3);
 }
 
-TEST_F(Dispatch, TheConfigurationProgramsApplyRepeatsTheExchangesAndTheBlockWithoutANewReader) {
+TEST_F(Dispatch, TheConfigurationProgramsApplyReloadsAndRepeatsTheExchangesAndTheBlockWithoutANewReader) {
   Start();
+  // The configuration program stored group 1 (whose slot has a level of its own).
+  Bytes stored = world.registry.GetValue(kHkeyCurrentUser, kProfileKey, "ProfileSettingGroup.pfd")->data;
+  const std::int32_t group = 1;
+  std::memcpy(stored.data(), &group, sizeof group);
+  world.registry.SetValue(kHkeyCurrentUser, kProfileKey, "ProfileSettingGroup.pfd", kRegBinary, stored);
+  program->Form()->DM.FCurrentProfileInfo.ConfigInfo.CPIState[0].X = 999;  // forgotten by the reload
   PostToMonitor(WM_APPLY_PROFILE, 0, 0);
+  EXPECT_EQ(program->Form()->DM.FProfileIndex, 1);
   EXPECT_EQ(LinesStarting("set-feature").size(), 4u);  // short command, two reads, short command
-  EXPECT_EQ(LinesStarting("ioctl 80008004").size(), 1u);
+  ASSERT_EQ(LinesStarting("ioctl 80008004").size(), 1u);
+  const std::uint32_t level0 = program->Form()->FCPIUNIT.STCpi[0].X;
+  EXPECT_EQ(level0, 400u);
   EXPECT_TRUE(LinesStarting("reader-open").empty());
   EXPECT_TRUE(world.shell.requests.empty());
 }
@@ -258,6 +268,7 @@ class Mute : public Dispatch {
 TEST_F(Mute, OnVistaAndLaterKeyPressesMuteAndUnmuteTheMicrophoneOnly) {
   Start();
   EXPECT_EQ(world.audio.endpointsObtained, 1);  // at start-up
+  EXPECT_EQ(world.audio.comInitializations, 2);  // at the entry and for Core Audio
   MuteKeyOn3();
   PressKey3();
   EXPECT_TRUE(world.audio.microphoneMuted);
@@ -295,9 +306,9 @@ TEST_F(Mute, AMicrophoneMissingAtStartIsFoundByALaterToggle) {
 }
 
 TEST_F(Mute, OnXpTheMixerIsUsedAndNoCoreAudioIsAskedFor) {
-  world.audio.version = {kVerPlatformWin32Nt, 5, 1};
+  world.os.version = OsVersion{kVerPlatformWin32Nt, 5, 1, kVerNtWorkstation};
   Start();
-  EXPECT_EQ(world.audio.comInitializations, 0);
+  EXPECT_EQ(world.audio.comInitializations, 1);  // at the entry, for the shell
   MuteKeyOn3();
   PressKey3();
   EXPECT_TRUE(world.audio.mixerMicrophoneMuted);
@@ -308,30 +319,54 @@ TEST_F(Mute, OnXpTheMixerIsUsedAndNoCoreAudioIsAskedFor) {
   EXPECT_FALSE(world.audio.microphoneMuted);
 }
 
-TEST_F(Mute, OnXpACardWithoutAMuteControlSaysSoTwicePerToggle) {
-  world.audio.version = {kVerPlatformWin32Nt, 5, 1};
-  world.audio.mixerHasMuteControl = false;
+struct MixerCase {
+  const char* what;
+  std::uint32_t devices;
+  bool line, control, detailsFail;
+  std::vector<std::string> boxes;  // of one toggle
+};
+
+class MixerFailures : public Mute, public ::testing::WithParamInterface<MixerCase> {};
+
+TEST_P(MixerFailures, OnXpAFailedStepIsShownOnlyWhereItShouldBe) {
+  const MixerCase& c = GetParam();
+  world.os.version = OsVersion{kVerPlatformWin32Nt, 5, 1, kVerNtWorkstation};
+  world.audio.mixerDevices = c.devices;
+  world.audio.mixerHasMicrophoneLine = c.line;
+  world.audio.mixerHasMuteControl = c.control;
+  world.audio.mixerDetailsFail = c.detailsFail;
   Start();
   MuteKeyOn3();
   PressKey3();
-  const auto& boxes = process.system().messageBoxes;
-  ASSERT_EQ(boxes.size(), 2u);
-  for (const auto& box : boxes) {
-    EXPECT_EQ(box.text, "GetLineInfo Error");
+  std::vector<std::string> texts;
+  for (const auto& box : process.system().messageBoxes) {
+    texts.push_back(box.text);
     EXPECT_EQ(box.caption, program->Form()->TranslateText(kApplicationTitle));
   }
-  EXPECT_EQ(world.audio.mixersOpen, 0);
-  // Without any mixer nothing is said.
-  world.audio.mixerDevices = 0;
-  PressKey3();
-  EXPECT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(texts, c.boxes);
+  EXPECT_FALSE(world.audio.mixerMicrophoneMuted);
+  EXPECT_EQ(world.audio.mixersOpen, 0);  // every mixer opened was closed
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, MixerFailures,
+    ::testing::Values(
+        MixerCase{"no mixer", 0, true, true, false, {}},
+        MixerCase{"no microphone line", 1, false, true, false, {}},
+        MixerCase{"no mute control", 1, true, false, false, {"GetLineInfo Error", "GetLineInfo Error"}},
+        MixerCase{"details refused", 1, true, true, true, {"SetControlDetails Error", "SetControlDetails Error"}}),
+    [](const auto& info) {
+      std::string name = info.param.what;
+      for (char& ch : name) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+      return name;
+    });
 
 TEST_F(Mute, TheInterfacesAreReleasedWithTheForm) {
   Start();
   EXPECT_EQ(world.audio.LiveObjects(), 3u);
   program.reset();
   EXPECT_EQ(world.audio.LiveObjects(), 0u);
+  EXPECT_EQ(world.audio.badReleases, 0);
 }
 
 }  // namespace

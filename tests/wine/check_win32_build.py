@@ -42,7 +42,8 @@ class Win32Build(unittest.TestCase):
 
     def test_programs_import_no_compiler_runtime_and_no_library_loaded_by_name(self):
         for program in (self.path("dist", "zrmon.exe"), self.path("dist", "qvHook.dll"),
-                        self.path("sim", "zrmon-sim.exe"), self.path("tools", "zrhidprobe.exe")):
+                        self.path("sim", "zrmon-sim.exe"), self.path("tools", "zrhidprobe.exe"),
+                        self.path("tools", "zrdriver.exe")):
             with self.subTest(program=os.path.basename(program)):
                 imported = imports(program)
                 self.assertIn("kernel32.dll", imported)
