@@ -31,6 +31,8 @@ ZEDEZAVadi::~ZEDEZAVadi() {
   FormDestroy();
   // From here on no reader raises an event into the form.
   qvHIDData1->DetachReaders();
+  ReleaseEndpointVolume();
+  TimerToSetCurrentCpi.reset();
   qvHook1.reset();
   qvHIDEventEx1.reset();
   qvSTDCommand1.reset();
@@ -70,11 +72,17 @@ void ZEDEZAVadi::CreateDeviceComponents() {
   FMonitorUnitGroup = std::make_unique<MONITOR_UNIT_GROUP>();
   qvHIDData1 = std::make_unique<TqvHIDData>(platform_);
   qvHIDData1->FastOnData = false;
+  qvHIDData1->OnData = [this](const std::string& id, const std::string& path, std::uint8_t reportId,
+                              const std::uint8_t* data, std::uint16_t size) {
+    qvHIDData1Data(id, path, reportId, data, size);
+  };
   qvHIDData1->OnDeviceNotConnected = [this](const std::string& id, const std::string& path) {
     qvHIDData1DeviceNotConnected(id, path);
   };
   TimerDeviceArrial = std::make_unique<TTimer>(platform_.windowing, 1500, false);
   TimerDeviceArrial->OnTimer = [this] { TimerDeviceArrialTimer(); };
+  TimerToSetCurrentCpi = std::make_unique<TTimer>(platform_.windowing, 100, false);
+  TimerToSetCurrentCpi->OnTimer = [this] { TimerToSetCurrentCpiTimer(); };
   qvSTDCommand1 = std::make_unique<TqvSTDCommand>(platform_);
   qvHIDEventEx1 = std::make_unique<TqvHIDEventEx>(platform_);
   qvHIDEventEx1->OnNewDeviceArrival = [this](const std::vector<std::string>& list) {
@@ -128,7 +136,7 @@ void ZEDEZAVadi::FormCreate() {
   SetWheelHookRules();
   CheckDeviceAndApply();
   bStartingUp = false;
-  InitEndpointVolume();
+  if (UsesCoreAudio()) InitEndpointVolume();
 }
 
 void ZEDEZAVadi::FormDestroy() {
@@ -295,6 +303,15 @@ std::optional<std::intptr_t> ZEDEZAVadi::HandleMessage(std::uint32_t msg, std::u
   switch (msg) {
     case WM_RELOAD_SETTINGS:
       OnReloadSettings();
+      return 0;
+    case WM_APPLY_PROFILE:
+      OnApplyProfile();
+      return 0;
+    case WM_DEVICE_KEY:
+      OnDeviceKey(wParam, lParam);
+      return 0;
+    case WM_HOOKED_BUTTON:
+      OnHookedButton(wParam);
       return 0;
     case kWmHideTrayIcon:
       if (TrayIcon1) TrayIcon1->SetVisible(false);

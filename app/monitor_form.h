@@ -83,6 +83,22 @@ class ZEDEZAVadi {
   // Safe from any thread: the icon goes on the main thread.
   void HideTrayIcon();
 
+  // ---- reactions to the mouse and to the configuration program ----
+  // Input reports, handed over to the main thread: key reports post
+  // WM_DEVICE_KEY, a CPI stage restarts TimerToSetCurrentCpi, a
+  // profile-group key posts WM_DEVICE_KEY 21 or 22.
+  void qvHIDData1Data(const std::string& ADeviceID, const std::string& ADevicePath, std::uint8_t ReportID,
+                      const std::uint8_t* Data, std::uint16_t Size);
+  // Sends the last reported stage to the filter driver.
+  void TimerToSetCurrentCpiTimer();
+  void DoDeviceKeyFunction(std::uint8_t KeyIndex, std::uint16_t FunctionCode, std::uint8_t Param);
+
+  // ---- the microphone's mute ----
+  void InitEndpointVolume();
+  void ToggleMicrophoneMute();
+  bool GetMixerLineMute(std::uint8_t Type);
+  void SetMixerLineMute(std::uint8_t Type, std::uint8_t Value);
+
   // Click handlers.
   void TrayIconDblClick();
   void Config1Click();
@@ -100,6 +116,11 @@ class ZEDEZAVadi {
   CPI_UNIT FCPIUNIT{};
   // Held for the filter driver; nothing in this program fills or sends it.
   std::unique_ptr<MONITOR_UNIT_GROUP> FMonitorUnitGroup;
+  // The default capture endpoint's volume control and the objects it came
+  // from (0: not obtained).
+  ComObject FMMDevEnum = 0;
+  ComObject FMMDev = 0;
+  ComObject FEndpoint = 0;
 
   TDM& DM;
   MonitorGlobals& Globals;
@@ -125,6 +146,7 @@ class ZEDEZAVadi {
   std::unique_ptr<TqvLanguage> qvLanguage1;
   std::unique_ptr<TqvHIDData> qvHIDData1;
   std::unique_ptr<TTimer> TimerDeviceArrial;
+  std::unique_ptr<TTimer> TimerToSetCurrentCpi;
   std::unique_ptr<TqvSTDCommand> qvSTDCommand1;
   std::unique_ptr<TqvHIDEventEx> qvHIDEventEx1;
 
@@ -141,9 +163,15 @@ class ZEDEZAVadi {
   // The include-list filter of both device-list events.
   void RestartTimerIfIncluded(const std::vector<std::string>& hardwareIds);
 
-  // Steps whose components come with later building steps; they keep their
-  // places in the order.
-  void InitEndpointVolume() {}
+  void OnHookedButton(std::uintptr_t wParam);
+  void OnDeviceKey(std::uintptr_t wParam, std::intptr_t lParam);
+  void OnApplyProfile();
+  // Vista and later (the NT family from version 6 on) mute through Core
+  // Audio, older systems through the legacy mixer.
+  bool UsesCoreAudio();
+  void ReleaseEndpointVolume();
+  bool MixerLineMute(std::uint8_t Type, std::int32_t& value, bool write);
+  void ShowMessage(std::string_view text);
 
   Platform& platform_;
   TApplication& application_;
@@ -153,5 +181,8 @@ class ZEDEZAVadi {
 
 // Private messages of the form to itself.
 inline constexpr std::uint32_t kWmHideTrayIcon = 0x0400 + 2;  // WM_USER + 2
+// WM_DEVICE_KEY codes of the two profile-group keys.
+inline constexpr std::uintptr_t kDeviceKeyProfileGroup0 = 21;
+inline constexpr std::uintptr_t kDeviceKeyProfileGroup1 = 22;
 
 }  // namespace zr

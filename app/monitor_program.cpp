@@ -25,6 +25,9 @@ bool MonitorProgram::Start() {
     ReleaseMutex();
     return false;
   }
+  // COM for the main thread on every version: the shell's functions (which
+  // start the configuration program) want it, and so does Core Audio.
+  platform_.audio.InitializeComApartment();
   dm_ = std::make_unique<TDM>(platform_, globals_);
   form_ = std::make_unique<ZEDEZAVadi>(platform_, application_, *dm_, globals_, translation_);
   return true;

@@ -14,7 +14,9 @@
 //                                             window (class "#32770") with that caption; exit 1 when none
 //   zrtool wheel-window LOG                   shows a window of class "zrtool.Wheel" over the whole screen
 //                                             in front, and appends "wheel DELTA" to LOG for every
-//                                             WM_MOUSEWHEEL it receives, until it is closed
+//                                             WM_MOUSEWHEEL it receives, until it is closed; its
+//                                             low-level keyboard hook appends "key down|up VK FLAGS"
+//                                             (hexadecimal; FLAGS as the hook gets them) for every key
 //   zrtool menu-shot OUT.bmp                  saves a picture of the open pop-up menu; prints X Y WIDTH HEIGHT
 //   zrtool reference-menu OUT.bmp X Y CAPTION...
 //                                             opens a pop-up menu of these captions at X, Y in this
@@ -22,6 +24,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -175,18 +178,32 @@ BOOL CALLBACK PrintControlText(HWND h, LPARAM) {
 
 std::wstring gWheelLog;
 
+// One line at a time, to the end of the file, so that a reader sees it at once.
+void AppendWheelLog(const char* line) {
+  HANDLE f = CreateFileW(gWheelLog.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(f, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+  CloseHandle(f);
+}
+
+LRESULT CALLBACK WheelKeyboardHook(int code, WPARAM w, LPARAM l) {
+  if (code == HC_ACTION) {
+    const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(l);
+    char line[64];
+    std::snprintf(line, sizeof line, "key %s %02X %02X\n", (k->flags & LLKHF_UP) ? "up" : "down",
+                  static_cast<unsigned>(k->vkCode), static_cast<unsigned>(k->flags));
+    AppendWheelLog(line);
+  }
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
 LRESULT CALLBACK WheelProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   if (msg == WM_MOUSEWHEEL) {
-    // One line at a time, to the end of the file, so that a reader sees it at once.
-    HANDLE f = CreateFileW(gWheelLog.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f != INVALID_HANDLE_VALUE) {
-      char line[32];
-      const int n = std::snprintf(line, sizeof line, "wheel %d\n", static_cast<int>(GET_WHEEL_DELTA_WPARAM(w)));
-      DWORD written = 0;
-      WriteFile(f, line, static_cast<DWORD>(n), &written, nullptr);
-      CloseHandle(f);
-    }
+    char line[32];
+    std::snprintf(line, sizeof line, "wheel %d\n", static_cast<int>(GET_WHEEL_DELTA_WPARAM(w)));
+    AppendWheelLog(line);
     return 0;
   }
   if (msg == WM_DESTROY) PostQuitMessage(0);
@@ -206,8 +223,10 @@ int WheelWindow(const wchar_t* log) {
                               wc.hInstance, nullptr);
   SetForegroundWindow(hwnd);
   SetFocus(hwnd);
+  HHOOK keyboard = SetWindowsHookExW(WH_KEYBOARD_LL, WheelKeyboardHook, wc.hInstance, 0);
   MSG m;
   while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+  if (keyboard != nullptr) UnhookWindowsHookEx(keyboard);
   return 0;
 }
 

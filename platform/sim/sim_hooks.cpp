@@ -47,6 +47,41 @@ bool SimInput::Wheel(int delta, bool injected) {
   return Mouse(kSimWmMouseWheel, data);
 }
 
+bool SimInput::GetCursorPos(int& x, int& y) {
+  x = cursorX;
+  y = cursorY;
+  return true;
+}
+
+bool SimInput::InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) {
+  injectedEvents.push_back({false, flags, x, y, data, 0, 0, clock_()});
+  TMSLLHOOKSTRUCT event{};
+  // Without a move flag the event happens where the cursor is.
+  event.x = cursorX;
+  event.y = cursorY;
+  event.flags = kLlmhfInjected;
+  event.time = ++time;
+  if (flags & kMouseEventWheel) {
+    event.mouseData = static_cast<std::uint32_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(data))) << 16;
+    (void)Mouse(kSimWmMouseWheel, event);
+  } else {
+    (void)Mouse(kSimWmMouseMove, event);
+  }
+  return true;
+}
+
+bool SimInput::InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) {
+  injectedEvents.push_back({true, flags, 0, 0, 0, virtualKey, scanCode, clock_()});
+  const bool up = (flags & kKeyEventKeyUp) != 0;
+  TKBDLLHOOKSTRUCT event{};
+  event.vkCode = virtualKey;
+  event.scanCode = scanCode;
+  event.flags = kLlkhfInjected | (up ? kLlkhfUp : 0) | ((flags & kKeyEventExtendedKey) ? kLlkhfExtended : 0);
+  event.time = ++time;
+  (void)Keyboard(up ? kSimWmKeyUp : kSimWmKeyDown, event);
+  return true;
+}
+
 const SimInput::Hook* SimInput::Install(Kind kind, HookLibraryCallback callback, void* owner) {
   if (hooks_.size() >= kMaxHooks) throw std::logic_error("too many simulated hooks");
   hooks_.push_front({kind, callback, owner});

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/hook_library.h"
+#include "platform/input.h"
 
 namespace zr::sim {
 
@@ -20,8 +22,24 @@ inline constexpr std::uint32_t kSimWmKeyUp = 0x0101;
 inline constexpr std::uint32_t kSimWmMouseMove = 0x0200;
 inline constexpr std::uint32_t kSimWmMouseWheel = 0x020A;
 
-class SimInput {
+// An event a program injected, as the simulation recorded it.
+struct InjectedEvent {
+  bool keyboard = false;
+  std::uint32_t flags = 0;
+  int x = 0, y = 0;             // mouse
+  std::int32_t data = 0;        // mouse: the wheel delta
+  std::uint8_t virtualKey = 0;  // keyboard
+  std::uint8_t scanCode = 0;
+  std::uint64_t at = 0;         // virtual time
+};
+
+// The desktop's input; also the programs' way to inject events, which pass
+// the hooks like the user's own, marked as injected.
+class SimInput final : public InputPort {
  public:
+  explicit SimInput(std::function<std::uint64_t()> clock = [] { return std::uint64_t{0}; })
+      : clock_(std::move(clock)) {}
+
   enum class Kind { Keyboard, Mouse };
   struct Hook {
     Kind kind;
@@ -52,7 +70,15 @@ class SimInput {
   std::vector<int> WheelDeltasDelivered() const;
   std::uint32_t time = 0;  // stamped on wheel notches made here
 
+  // ---- what programs do ----
+  bool GetCursorPos(int& x, int& y) override;
+  bool InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) override;
+  bool InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) override;
+  int cursorX = 0, cursorY = 0;
+  std::vector<InjectedEvent> injectedEvents;  // in order, whether or not a hook swallowed them
+
  private:
+  std::function<std::uint64_t()> clock_;
   bool Walk(Kind kind, std::int32_t code, std::uint32_t message, void* data);
   static constexpr std::size_t kMaxHooks = 16;
   std::list<Hook> hooks_;  // the most recent first

@@ -698,6 +698,8 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
                 world.shell,
                 world.tray,
                 world.locale,
+                world.input,
+                world.audio,
                 hookLibrary_,
                 world.os,
                 world.deviceSetup,

@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_devices.h"
+#include "platform/sim/sim_audio.h"
 #include "platform/sim/sim_hooks.h"
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_locale.h"
@@ -350,7 +351,8 @@ class SimWorld {
   SimShell shell;
   SimTray tray{desktop};
   SimLocale locale;
-  SimInput input;
+  SimInput input{[this] { return now_; }};
+  SimAudio audio;
   // Driver installation: the device installer, the service control manager
   // and the system's facts (32-bit Windows 7 unless a test says otherwise).
   SimDeviceSetup deviceSetup;

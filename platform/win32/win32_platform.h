@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_devices.h"
 #include "platform/win32/win32_hook_library.h"
+#include "platform/win32/win32_input_audio.h"
 #include "platform/win32/win32_locale.h"
 #include "platform/win32/win32_services.h"
 
@@ -154,6 +155,8 @@ class Win32Platform {
                   shell_,
                   tray_,
                   locale_,
+                  input_,
+                  audio_,
                   hookLibrary_,
                   os_,
                   deviceSetup_,
@@ -166,6 +169,8 @@ class Win32Platform {
   Win32Shell shell_;
   Win32Tray tray_;
   Win32Locale locale_;
+  Win32Input input_;
+  Win32Audio audio_;
   Win32HookLibraryPort hookLibrary_;
   Win32OsFacts os_;
   Win32DeviceSetup deviceSetup_;

@@ -1,14 +1,23 @@
-// One wheel notch through the mouse path, as the hook library's thread runs
-// it: the low-level hook walk, the hook component's classification and rule
-// walk, and the monitor's handler with its post of WM_HOOKED_BUTTON.
+// The monitor's two hot paths:
 //
-//   WheelEventThroughTheMonitor   time per event (median of the repetitions)
-//                                 and heap allocations per event
+//   WheelEventThroughTheMonitor    one wheel notch as the hook library's thread
+//                                  runs it: the low-level hook walk, the hook
+//                                  component's classification and rule walk,
+//                                  and the monitor's handler with its post of
+//                                  WM_HOOKED_BUTTON
+//   InputReportThroughTheMonitor   one input report as the main thread gets it
+//                                  from the reader: a key report (its debugger
+//                                  line and the post of WM_DEVICE_KEY) or a CPI
+//                                  stage report (the restarted 100 ms timer),
+//                                  in turn
 //
-// The post goes to a window queue of the platform (outside the program's
-// heap); here the hooked-button posts are counted instead of queued. Heap
+// Each gives the time per event (median of the repetitions) and the heap
+// allocations per event of the program's own code. Posts, timers and
+// debugger lines go to the platform; here they are counted instead, so what
+// the adapters spend on them (the Win32 timer table, the debugger line's
+// conversion to UTF-16) is not part of the figures. Heap
 // allocations are counted by a replaced operator new. The program fails when
-// an event allocated at all or was not posted exactly once.
+// an event allocated at all or did not have its effect exactly once.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -49,10 +58,17 @@ class CountingPosts final : public zr::Windowing {
  public:
   explicit CountingPosts(zr::Windowing& inner) : w_(inner) {}
   std::uint64_t hookedButtons = 0;
+  std::uint64_t deviceKeys = 0;
+  std::uint64_t cpiTimerStarts = 0;
+  bool counting = false;  // from here on the CPI timer is counted, not set
 
   bool PostMessage(zr::WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
     if (msg == zr::WM_HOOKED_BUTTON) {
       ++hookedButtons;
+      return true;
+    }
+    if (msg == zr::WM_DEVICE_KEY) {
+      ++deviceKeys;
       return true;
     }
     return w_.PostMessage(window, msg, wParam, lParam);
@@ -75,8 +91,16 @@ class CountingPosts final : public zr::Windowing {
   std::intptr_t SendMessage(zr::WindowHandle h, std::uint32_t m, std::uintptr_t w, std::intptr_t l) override {
     return w_.SendMessage(h, m, w, l);
   }
-  zr::TimerId StartTimer(std::uint32_t i, std::function<void()> t) override { return w_.StartTimer(i, std::move(t)); }
-  void StopTimer(zr::TimerId t) override { w_.StopTimer(t); }
+  zr::TimerId StartTimer(std::uint32_t i, std::function<void()> t) override {
+    if (counting) {
+      ++cpiTimerStarts;
+      return kCountedTimer;
+    }
+    return w_.StartTimer(i, std::move(t));
+  }
+  void StopTimer(zr::TimerId t) override {
+    if (t != kCountedTimer) w_.StopTimer(t);
+  }
   void RunMessageLoop() override { w_.RunMessageLoop(); }
   void Quit() override { w_.Quit(); }
   bool QuitRequested() const override { return w_.QuitRequested(); }
@@ -85,7 +109,25 @@ class CountingPosts final : public zr::Windowing {
   bool RunOnMainThread(const std::function<void()>& work) override { return w_.RunOnMainThread(work); }
 
  private:
+  static constexpr zr::TimerId kCountedTimer = 0xC0DE;
   zr::Windowing& w_;
+};
+
+// The debugger output, with lines counted instead of kept.
+class CountingDebugOutput final : public zr::System {
+ public:
+  explicit CountingDebugOutput(zr::System& inner) : s_(inner) {}
+  std::uint64_t lines = 0;
+  bool MutexExists(std::string_view name) override { return s_.MutexExists(name); }
+  zr::MutexHandle CreateOwnedMutex(std::string_view name, bool& existed) override {
+    return s_.CreateOwnedMutex(name, existed);
+  }
+  void ReleaseMutex(zr::MutexHandle m) override { s_.ReleaseMutex(m); }
+  void DebugOutput(std::string_view) override { ++lines; }
+  int MessageBox(std::string_view t, std::string_view c, std::uint32_t f) override { return s_.MessageBox(t, c, f); }
+
+ private:
+  zr::System& s_;
 };
 
 // The monitor with a profile that takes both wheel directions over.
@@ -93,21 +135,8 @@ struct Rig {
   zr::sim::SimWorld world;
   zr::sim::SimProcess process{world};
   CountingPosts windowing{process.platform().windowing};
-  zr::Platform platform{process.platform().system,
-                        process.platform().files,
-                        process.platform().registry,
-                        windowing,
-                        process.platform().kernel,
-                        process.platform().hid,
-                        process.platform().deviceNotifications,
-                        process.platform().controlDevices,
-                        process.platform().shell,
-                        process.platform().tray,
-                        process.platform().locale,
-                        process.platform().hookLibrary,
-                        process.platform().os,
-                        process.platform().deviceSetup,
-                        process.platform().services};
+  CountingDebugOutput system{process.platform().system};
+  zr::Platform platform = zr::WithOverrides(process.platform(), {.system = &system, .windowing = &windowing});
   std::unique_ptr<zr::MonitorProgram> program;
 
   Rig() {
@@ -123,6 +152,7 @@ struct Rig {
 
 bool gAllocated = false;
 bool gNotPosted = false;
+bool gReportMissed = false;
 
 void WheelEventThroughTheMonitor(benchmark::State& state) {
   Rig rig;
@@ -141,6 +171,34 @@ void WheelEventThroughTheMonitor(benchmark::State& state) {
 }
 BENCHMARK(WheelEventThroughTheMonitor)->Repetitions(5)->ReportAggregatesOnly(true);
 
+void InputReportThroughTheMonitor(benchmark::State& state) {
+  Rig rig;
+  zr::ZEDEZAVadi& form = *rig.program->Form();
+  const std::string id = "HID\\VID_5A3C&PID_0001&MI_01&Col01";
+  const std::string path = "\\\\?\\hid#vid_5a3c&pid_0001&mi_01&col01";
+  const std::uint8_t key[7] = {0, 0x04, 0, 0, 0, 0, 0};  // key 10
+  const std::uint8_t stage[7] = {2, 3, 0, 0, 0, 0, 0};
+  rig.windowing.counting = true;
+  const std::uint64_t before = gAllocations.load();
+  std::uint64_t reports = 0;
+  for (auto _ : state) {
+    if (++reports & 1) {
+      form.qvHIDData1Data(id, path, 7, key, 7);
+    } else {
+      form.qvHIDData1Data(id, path, 8, stage, 7);
+    }
+  }
+  const std::uint64_t allocations = gAllocations.load() - before;
+  const auto events = static_cast<double>(state.iterations());
+  state.counters["allocations_per_event"] = static_cast<double>(allocations) / events;
+  if (allocations != 0) gAllocated = true;
+  const std::uint64_t keys = (reports + 1) / 2;
+  if (rig.windowing.deviceKeys != keys || rig.system.lines != keys || rig.windowing.cpiTimerStarts != reports / 2) {
+    gReportMissed = true;
+  }
+}
+BENCHMARK(InputReportThroughTheMonitor)->Repetitions(5)->ReportAggregatesOnly(true);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,8 +206,9 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (gAllocated) std::fprintf(stderr, "a wheel event allocated heap memory\n");
+  if (gAllocated) std::fprintf(stderr, "an event allocated heap memory\n");
   if (gNotPosted) std::fprintf(stderr, "a wheel event was not posted exactly once\n");
-  if (gAllocated || gNotPosted) return 1;
+  if (gReportMissed) std::fprintf(stderr, "an input report did not post or restart its timer exactly once\n");
+  if (gAllocated || gNotPosted || gReportMissed) return 1;
   return 0;
 }

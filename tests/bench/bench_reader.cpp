@@ -178,21 +178,7 @@ struct Rig {
   BlockingHid hid{signals};
   zr::sim::SimWorld world;
   zr::sim::SimProcess process{world};
-  zr::Platform platform{process.platform().system,
-                        process.platform().files,
-                        process.platform().registry,
-                        process.platform().windowing,
-                        kernel,
-                        hid,
-                        process.platform().deviceNotifications,
-                        process.platform().controlDevices,
-                        process.platform().shell,
-                        process.platform().tray,
-                        process.platform().locale,
-                        process.platform().hookLibrary,
-                        process.platform().os,
-                        process.platform().deviceSetup,
-                        process.platform().services};
+  zr::Platform platform = zr::WithOverrides(process.platform(), {.kernel = &kernel, .hid = &hid});
   std::unique_ptr<zr::TqvHIDData> component = std::make_unique<zr::TqvHIDData>(platform);
   std::atomic<std::uint64_t> delivered{0};
 

@@ -76,11 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Bytes in{data, size};
   AnswerHid hid(in);
   const zr::Platform& base = process.platform();
-  zr::Platform platform{base.system, base.files,       base.registry,       base.windowing,
-                        base.kernel, hid,              base.deviceNotifications, base.controlDevices,
-                        base.shell,  base.tray,        base.locale, base.hookLibrary,
-                                     base.os,
-                        base.deviceSetup, base.services};
+  zr::Platform platform = zr::WithOverrides(base, {.hid = &hid});
   zr::TqvHIDData component(platform);
   const zr::USAGE_AND_PAGE usage = zr::kVendorCollection;
 

@@ -47,10 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (control & 2) blocked = true;
   };
   hook->OnHookMouseMove = [&](std::int32_t x, std::int32_t y, double t) {
-    sum += static_cast<unsigned>(x + y) + static_cast<unsigned>(t > 0);
+    sum += static_cast<unsigned>(x) + static_cast<unsigned>(y) + static_cast<unsigned>(t > 0);
   };
   hook->OnHookKeyboardKey = [&](std::int32_t k, std::int32_t s, std::int32_t e, bool& blocked, std::uint32_t scan) {
-    sum += static_cast<unsigned>(k + s + e) + scan;
+    sum += static_cast<unsigned>(k) + static_cast<unsigned>(s) + static_cast<unsigned>(e) + scan;
     if (control & 4) blocked = true;
   };
   hook->OnHookKeyboardAllKey = [&](std::int32_t k, std::int32_t, std::int32_t, bool& blocked, std::uint32_t) {

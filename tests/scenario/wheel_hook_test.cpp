@@ -73,15 +73,19 @@ TEST_F(WheelHook, TheStoredWheelEntriesDecideWhichDirectionsAreTakenOver) {
     std::uint8_t downClass;
     std::uint16_t downIndex;
     std::vector<TMouseButtons> rules;
-    std::vector<int> reached;           // of one notch up, then one down
+    std::vector<int> reached;           // what reaches the programs of one notch up, then one down
     std::vector<std::uintptr_t> posted;
   };
   using B = TMouseButtons;
   const Case cases[] = {
       {"factory: both plain", 1, 0, 1, 1, {}, {120, -120}, {}},
-      {"wheel down taken", 1, 0, 0, 1, {B::WHEELDOWN}, {}, {6, 7}},
+      // A wheel-down rule takes wheel-up notches too; wheel up keeps its
+      // plain function and is replayed, wheel down (class 0) is swallowed.
+      {"wheel down taken", 1, 0, 0, 1, {B::WHEELDOWN}, {120}, {6, 7}},
       {"wheel up taken", 0, 0, 1, 1, {B::WHEELUP}, {-120}, {6}},
-      {"directions swapped", 1, 1, 1, 0, {B::WHEELUP, B::WHEELDOWN}, {}, {6, 7}},
+      // Each direction replayed as the other; the second runs inside the
+      // first one's wait, so its replacement comes first.
+      {"directions swapped", 1, 1, 1, 0, {B::WHEELUP, B::WHEELDOWN}, {120, -120}, {6, 7}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
