@@ -42,6 +42,33 @@ int Win32System::MessageBox(std::string_view text, std::string_view caption, std
 
 namespace {
 
+// A 32-bit program on 64-bit Windows sees SysWOW64 where it names System32.
+// The driver file belongs in the real System32\Drivers (a kernel driver's
+// service names it there), so the file operations that place it look at the
+// real folders, the redirection being off for the calling thread during
+// the one call. Elsewhere (32-bit Windows, a 64-bit program) nothing changes.
+class RealSystemFolder {
+ public:
+  RealSystemFolder() {
+    using Disable = BOOL(WINAPI*)(PVOID*);
+    static const auto disable = reinterpret_cast<Disable>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "Wow64DisableWow64FsRedirection")));
+    off_ = disable != nullptr && disable(&old_);
+  }
+  ~RealSystemFolder() {
+    using Revert = BOOL(WINAPI*)(PVOID);
+    static const auto revert = reinterpret_cast<Revert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "Wow64RevertWow64FsRedirection")));
+    if (off_ && revert != nullptr) revert(old_);
+  }
+  RealSystemFolder(const RealSystemFolder&) = delete;
+  RealSystemFolder& operator=(const RealSystemFolder&) = delete;
+
+ private:
+  PVOID old_ = nullptr;
+  bool off_ = false;
+};
+
 std::wstring WithoutTrailingSlash(std::string_view path) {
   std::wstring w = Widen(path);
   while (w.size() > 3 && (w.back() == L'\\' || w.back() == L'/')) w.pop_back();
@@ -58,7 +85,9 @@ struct Handle {
 }  // namespace
 
 bool Win32Files::FileExists(std::string_view path) {
-  const DWORD a = GetFileAttributesW(Widen(path).c_str());
+  const std::wstring name = Widen(path);
+  RealSystemFolder real;
+  const DWORD a = GetFileAttributesW(name.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -157,10 +186,16 @@ IoResult Win32Files::ReplaceFile(std::string_view path, std::span<const std::uin
   return IoResult::Success();
 }
 
-bool Win32Files::DeleteFile(std::string_view path) { return DeleteFileW(Widen(path).c_str()) != 0; }
+bool Win32Files::DeleteFile(std::string_view path) {
+  const std::wstring name = Widen(path);
+  RealSystemFolder real;
+  return DeleteFileW(name.c_str()) != 0;
+}
 
 bool Win32Files::CopyFile(std::string_view source, std::string_view target, bool failIfExists) {
-  return CopyFileW(Widen(source).c_str(), Widen(target).c_str(), failIfExists ? TRUE : FALSE) != 0;
+  const std::wstring from = Widen(source), to = Widen(target);
+  RealSystemFolder real;
+  return CopyFileW(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
 }
 
 std::string Win32Files::WindowsFolder() {
