@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/paths.h"
+#include "common/text.h"
 
 namespace zr {
 
@@ -57,14 +58,22 @@ bool TqvProfile::LoadStreamFromRegistry() {
     throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " has the type " + kNames[info->type] +
                        ", not binary data");
   }
-  if (info->size > kMaxStoredRecordBytes) {
-    throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " of " + std::to_string(info->size) +
-                       " bytes is too large for a record");
+  try {
+    if (info->size > kMaxStoredRecordBytes) {
+      throw UnreadableRecordError("registry value " + keyPath_ + "\\" + fileName_ + " of " +
+                                  std::to_string(info->size) + " bytes is too large for a record");
+    }
+    TMemoryStream bytes;
+    const IoResult r = key->ReadValue(fileName_, bytes);
+    if (!r.ok) {
+      throw UnreadableRecordError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be read: " + r.error);
+    }
+    FMemoryStream = std::move(bytes);
+  } catch (const UnreadableRecordError&) {
+    registryValueKept_ = true;
+    throw;
   }
-  TMemoryStream bytes;
-  const IoResult r = key->ReadValue(fileName_, bytes);
-  if (!r.ok) throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be read: " + r.error);
-  FMemoryStream = std::move(bytes);
+  registryValueKept_ = false;
   if (OnAfterLoadFromRegistry) OnAfterLoadFromRegistry(FMemoryStream);
   return true;
 }
@@ -72,6 +81,11 @@ bool TqvProfile::LoadStreamFromRegistry() {
 bool TqvProfile::SaveStreamToRegistry() {
   if (!Continue(OnBeforeSaveToRegistry)) return false;
   if (!RegistryUsable()) return false;
+  if (registryValueKept_) {
+    platform_.system.DebugOutput("registry value " + keyPath_ + "\\" + fileName_ +
+                                 " could not be read and is kept: not saved");
+    return false;
+  }
   const auto key = platform_.registry.OpenOrCreateKey(rootKey_, keyPath_);
   if (!key) return false;
   const IoResult r = key->WriteBinary(fileName_, FMemoryStream);
@@ -82,8 +96,19 @@ bool TqvProfile::SaveStreamToRegistry() {
 
 void TqvProfile::ReadWholeFile(std::string_view path, TMemoryStream& into) {
   FileReadResult r = platform_.files.ReadFile(path, kMaxStoredRecordBytes);
-  if (!r.ok()) throw StorageError("file " + std::string(path) + " cannot be read: " + r.error);
+  const std::string lower = ToLowerAscii(path);
+  if (!r.ok()) {
+    keptFile_ = lower;
+    throw UnreadableRecordError("file " + std::string(path) + " cannot be read: " + r.error);
+  }
+  if (keptFile_ == lower) keptFile_.clear();
   into = std::move(r.bytes);
+}
+
+bool TqvProfile::MayWriteFile(std::string_view path) {
+  if (keptFile_.empty() || ToLowerAscii(path) != keptFile_) return true;
+  platform_.system.DebugOutput("file " + std::string(path) + " could not be read and is kept: not saved");
+  return false;
 }
 
 void TqvProfile::WriteWholeFile(std::string_view path) {
@@ -115,6 +140,7 @@ bool TqvProfile::SaveStreamToFile() {
   if (!Continue(OnBeforeSaveToFile)) return false;
   if (filePath_.empty()) return false;
   filePath_ = WithTrailingBackslash(filePath_);
+  if (!MayWriteFile(filePath_ + fileName_)) return false;
   WriteWholeFile(filePath_ + fileName_);
   if (OnAfterSaveToFile) OnAfterSaveToFile(FMemoryStream);
   return true;
@@ -128,6 +154,7 @@ bool TqvProfile::FolderReady(const std::string& folder) {
 bool TqvProfile::SaveStreamToFile(std::string_view strFileWithPath) {
   const PathParts parts = SplitPath(strFileWithPath);
   if (!FolderReady(parts.folder)) return false;
+  if (!MayWriteFile(strFileWithPath)) return false;
   if (!Continue(OnBeforeSaveToFile)) return false;
   WriteWholeFile(strFileWithPath);
   if (OnAfterSaveToFile) OnAfterSaveToFile(FMemoryStream);

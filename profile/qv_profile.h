@@ -22,6 +22,14 @@ class StorageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A stored value or file that exists, may hold the user's record, and could
+// not be taken (larger than the cap, a read that failed). It is kept: the
+// component refuses to save over it until it has been read.
+class UnreadableRecordError : public StorageError {
+ public:
+  using StorageError::StorageError;
+};
+
 // Stored records are about 110 KB; a value or file larger than this is not
 // taken into memory (it is reported as unreadable).
 inline constexpr std::size_t kMaxStoredRecordBytes = 16u << 20;
@@ -41,9 +49,15 @@ class TqvProfile {
   RegistryRoot RootKey() const { return rootKey_; }
   void SetRootKey(RegistryRoot root) { rootKey_ = root; }
   const std::string& KeyPath() const { return keyPath_; }
-  void SetKeyPath(std::string_view path) { keyPath_ = std::string(path); }
+  void SetKeyPath(std::string_view path) {
+    keyPath_ = std::string(path);
+    registryValueKept_ = false;
+  }
   const std::string& FileName() const { return fileName_; }
-  void SetFileName(std::string_view name) { fileName_ = std::string(name); }
+  void SetFileName(std::string_view name) {
+    fileName_ = std::string(name);
+    registryValueKept_ = false;
+  }
   const std::string& FilePath() const { return filePath_; }
   // Taken only when it names an existing folder; a backslash is appended.
   void SetFilePath(std::string_view path);
@@ -84,6 +98,8 @@ class TqvProfile {
   void ReadWholeFile(std::string_view path, TMemoryStream& into);
   void WriteWholeFile(std::string_view path);
   bool FolderReady(const std::string& folder);
+  // False, with a debugger line, when `path` is a file kept as unreadable.
+  bool MayWriteFile(std::string_view path);
 
   Platform& platform_;
   TMemoryStream FMemoryStream;
@@ -92,6 +108,10 @@ class TqvProfile {
   std::string fileName_;
   std::string filePath_;
   std::int64_t size_ = 0;
+  // The registry value (KeyPath, FileName) and the file (lower case) that
+  // exist but could not be read: saves leave them alone.
+  bool registryValueKept_ = false;
+  std::string keptFile_;
 };
 
 }  // namespace zr

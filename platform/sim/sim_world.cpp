@@ -36,6 +36,10 @@ class SimRegistryKey final : public RegistryKey {
   IoResult ReadValue(std::string_view name, std::vector<std::uint8_t>& out) override {
     const auto* v = Find(name);
     if (v == nullptr) return IoResult::Failure("value not found");
+    if (reg_.failReads_ > 0) {
+      --reg_.failReads_;
+      return IoResult::Failure("registry read refused");
+    }
     out = v->data;
     return IoResult::Success();
   }

@@ -46,6 +46,8 @@ class SimRegistry final : public Registry {
   void DenyKey(RegistryRoot root, std::string_view path);
   // The next `count` value writes fail.
   void FailWrites(int count) { failWrites_ = count; }
+  // The next `count` value reads fail.
+  void FailReads(int count) { failReads_ = count; }
   int writes = 0;  // value writes that succeeded
 
  private:
@@ -57,6 +59,7 @@ class SimRegistry final : public Registry {
   std::map<std::string, Key> keys_;  // by lower-case root\path
   std::set<std::string> denied_;
   int failWrites_ = 0;
+  int failReads_ = 0;
 };
 
 // ---- files -----------------------------------------------------------------

@@ -436,6 +436,69 @@ TEST_F(ProfileManager, AValueOfTheWrongTypeIsTreatedAsMissingAndTheStartGoesOn) 
   EXPECT_EQ(globals.HidUsageAndPage, kVendorCollection);
 }
 
+TEST_F(ProfileManager, AStoredRecordThatCannotBeReadIsKeptThroughReloadsAndSaves) {
+  const Bytes huge(kMaxStoredRecordBytes + 1, 0x44);
+  for (const char* name : {"ALLPROFILE.pfd", "ProfileSettingGroup.pfd"}) {
+    for (const bool tooLarge : {true, false}) {
+      SCOPED_TRACE(std::string(name) + (tooLarge ? " too large" : " read fails"));
+      sim::SimWorld w;
+      sim::SimProcess p{w};
+      MonitorGlobals g;
+      { TDM first(p.platform(), g); }
+      const Bytes stored = tooLarge ? huge : Bytes(300, 0x55);
+      w.registry.SetValue(kHkeyCurrentUser, kKey, name, kRegBinary, stored);
+      if (!tooLarge) w.registry.FailReads(1000);
+      TDM dm(p.platform(), g);
+      EXPECT_TRUE(p.HasDebugLineContaining("the stored value is kept"));
+      // Factory values in memory.
+      EXPECT_EQ(dm.FProfileSettingGroup.ProfileIndexOfProfileGroup[1], 1);
+      EXPECT_EQ(dm.FAllProfileSettingInfo.Allgameset[0].SlotState, 1);
+      dm.LoadAllProfileInfoFromRegistry();
+      dm.LoadProfileGroupSettingInfoFromRegistry();
+      dm.SaveBackAllProfileSettingInfo();
+      dm.SaveProfileGroupSettingInfoToRegistry();
+      const auto now = w.registry.GetValue(kHkeyCurrentUser, kKey, name);
+      ASSERT_TRUE(now);
+      EXPECT_EQ(now->data, stored);
+    }
+  }
+}
+
+TEST_F(ProfileManager, AFileSlotWhoseFolderIsNotAFullPathReadsAndWritesNoFile) {
+  Create();
+  auto group = As<TProfileSettingGroup>(*Value("ProfileSettingGroup.pfd"));
+  for (const char* folder : {"", "Profile", "\\"}) {
+    SCOPED_TRACE(folder);
+    group->ProfileSettingList[0].FolderPath.SetUtf8(folder);
+    world.registry.SetValue(kHkeyCurrentUser, kKey, "ProfileSettingGroup.pfd", kRegBinary, BytesOf(*group));
+    for (const char* stray : {"Profile1.pfd", "\\Profile1.pfd", "Profile\\Profile1.pfd"}) {
+      world.files.PutFile(stray, Bytes(100, 0x5A));
+    }
+    const int writes = world.files.writes;
+    auto dm = Create();
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 125);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.R, 255);
+    EXPECT_EQ(world.files.writes, writes);
+    EXPECT_TRUE(process.HasDebugLineContaining("is not a full path"));
+  }
+}
+
+TEST_F(ProfileManager, TheStoredCurrentGameStaysASlotWhenNoSlotIsCurrent) {
+  Create();
+  auto group = As<TProfileSettingGroup>(*Value("ProfileSettingGroup.pfd"));
+  group->CurrentProfileGroup = 7;
+  world.registry.SetValue(kHkeyCurrentUser, kKey, "ProfileSettingGroup.pfd", kRegBinary, BytesOf(*group));
+  auto all = As<TALLGAMESINFO>(*Value("ALLPROFILE.pfd"));
+  for (const auto& [stored, saved] : {std::pair{3, 3}, std::pair{-1, 0}, std::pair{5, 0}}) {
+    all->CurrentGame = stored;
+    world.registry.SetValue(kHkeyCurrentUser, kKey, "ALLPROFILE.pfd", kRegBinary, BytesOf(*all));
+    auto dm = Create();
+    ASSERT_EQ(dm->FProfileIndex, -1);
+    dm->SaveBackAllProfileSettingInfo();
+    EXPECT_EQ(As<TALLGAMESINFO>(*Value("ALLPROFILE.pfd"))->CurrentGame, saved);
+  }
+}
+
 TEST_F(ProfileManager, AnUnreadableSlotFileGetsFactoryValuesInMemoryAndIsKept) {
   Create();
   const std::string path = std::string(kProfiles) + "Profile1.pfd";
@@ -446,6 +509,9 @@ TEST_F(ProfileManager, AnUnreadableSlotFileGetsFactoryValuesInMemoryAndIsKept) {
   EXPECT_TRUE(process.HasDebugLineContaining("profile slot 1 uses factory values"));
   EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 125);
   EXPECT_EQ(world.files.writes, writes);
+  dm->SaveBackAllProfileInfoToFile();
+  dm->SaveCurrentProfileInfoToFile(path);
+  EXPECT_EQ(world.files.writes, writes + 4);  // the four other slots
   world.files.SetUnreadable(path, false);
   EXPECT_EQ(*world.files.GetFile(path), Bytes(200, 0x33));
 }
