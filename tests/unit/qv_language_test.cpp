@@ -305,9 +305,13 @@ TEST_F(Language, ADamagedQvLocalKeepsWhatCanBeReadAndTheEmbeddedTable) {
 }
 
 TEST_F(Language, AQvLocalThatCannotBeReadIsReportedAndLeftOut) {
-  world.files.PutFile(Local(), Bytes((16u << 20) + 1, 0));
-  auto big = Make(&form);
+  // Tables are a few kilobytes: a well-formed table beyond 1 MiB is not read.
+  Bytes big = WriteLanguageTable(TwoLanguages());
+  big.resize((1u << 20) + 1, 0);
+  world.files.PutFile(Local(), big);
+  auto tooLarge = Make(&form);
   EXPECT_TRUE(process.HasDebugLineContaining("qv.local not read"));
+  EXPECT_TRUE(tooLarge->Table().FResources.empty());
   world.files.PutFile(Local(), WriteLanguageTable(TwoLanguages()));
   world.files.SetUnreadable(Local());
   auto unreadable = Make(&form);
