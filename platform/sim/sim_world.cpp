@@ -537,6 +537,10 @@ bool SimTray::AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t callba
     if (i.owner == owner && i.id == id) return false;
   }
   icons.push_back({owner, id, callbackMessage, std::string(hint)});
+  if (addsTimingOut > 0) {
+    --addsTimingOut;
+    return false;
+  }
   return true;
 }
 

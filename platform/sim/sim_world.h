@@ -295,6 +295,9 @@ class SimTray final : public TrayPort {
   int TrackPopupMenu(WindowHandle owner, const std::vector<std::string>& captions) override;
 
   std::vector<SimTrayIcon> icons;
+  // The next N adds time out in a busy shell: the icon appears all the same
+  // but the add reports a failure.
+  int addsTimingOut = 0;
   // The user's choice in a pop-up menu (its index, -1 for none); by default
   // the menu is closed without a choice.
   std::function<int(const std::vector<std::string>& captions)> chooseMenuItem;

@@ -185,6 +185,27 @@ TEST_F(Tray, WmCloseAndTheSessionEndAlsoTellTheConfigurationProgram) {
   EXPECT_EQ(config.Received(WM_MONITOR_CLOSED).size(), 1u);
 }
 
+TEST(TrayIcon, AnAddThatTimesOutStillLeavesAnIconThatIsUpdatedAndRemoved) {
+  for (const int timeouts : {1, 2}) {
+    SimWorld world;
+    SimProcess process(world);
+    const WindowHandle owner = world.desktop.AddPeerWindow("Owner").handle;
+    world.tray.addsTimingOut = timeouts;
+    {
+      TTrayIcon icon(process.platform(), owner);
+      icon.SetHint("first");
+      icon.SetVisible(true);
+      ASSERT_EQ(world.tray.icons.size(), 1u);
+      icon.SetHint("second");
+      EXPECT_EQ(world.tray.Icon()->hint, "second");
+      icon.SetVisible(false);
+      EXPECT_TRUE(world.tray.icons.empty());
+      icon.SetVisible(true);
+    }
+    EXPECT_TRUE(world.tray.icons.empty());  // no ghost icon after the end
+  }
+}
+
 TEST_F(Tray, TheIconComesBackWhenTheShellRestartsInTheStateItHad) {
   const std::uint32_t taskbarCreated = world.RegisterWindowMessage("TaskbarCreated");
   world.tray.RestartShell(taskbarCreated);
