@@ -356,15 +356,25 @@ TEST_F(Language, LoadingAZeroLanguageFileReplacesOnlyTheSourceTexts) {
 
 // ---- locale --------------------------------------------------------------------------------
 
-TEST_F(Language, TheUsersLanguageIsAppliedAtLoadWhenTheTableHasIt) {
-  locale.userAbbreviatedLanguageName = "ENU";
-  auto english = Loaded(TwoLanguages());
-  EXPECT_FALSE(state.HasCurrentLanguage());
-  english.reset();
-  locale.userAbbreviatedLanguageName = "CHS";  // "ch" names the Chinese list
+TEST_F(Language, AtLoadOnlyAListNamedAsTheUsersLanguageInLowerCaseIsApplied) {
+  for (const char* user : {"ENU", "USA", "CHS", "CHT"}) {
+    locale.userAbbreviatedLanguageName = user;
+    auto builtIn = Loaded(TwoLanguages());  // "CH" and "US" are never taken
+    EXPECT_FALSE(state.HasCurrentLanguage()) << user;
+    EXPECT_EQ(state.TranslateText("Exit"), "Exit");
+  }
+  locale.userAbbreviatedLanguageName = "DEU";
+  TLanguageTable german;
+  german.FOriginal = {"Exit"};
+  german.FResources = {{"DE", {"Exit=Ende!"}}, {"de", {"Exit=Beenden"}}};
+  auto local = Loaded(german);
+  EXPECT_EQ(state.TranslateText("Exit"), "Beenden");
+  local.reset();
+  locale.userAbbreviatedLanguageName = "CHS";
   auto chinese = Loaded(TwoLanguages());
+  chinese->SetLang("CH");
   EXPECT_EQ(state.TranslateText("Exit"), "退出");
-  EXPECT_EQ(chinese->Lang(), "");
+  EXPECT_EQ(chinese->Lang(), "CH");
   // Automatic selection by the property goes through SetLang.
   locale.userAbbreviatedLanguageName = "USA";
   chinese->SetAutoSelect(true);
