@@ -287,6 +287,59 @@ TEST_F(ProfileManager, RegistrySlotsLoadFromTheirValuesAndGetFactoryValuesUnsave
   EXPECT_EQ(BytesOf(slot5), Bytes(sizeof slot5, 0));
 }
 
+TEST_F(ProfileManager, SavingAllSlotsGoesInSlotOrderToTheRegistryOrToTheirFiles) {
+  auto dm = Create();
+  std::vector<int> order;
+  for (int i = 0; i < TDM::kSlotCount; ++i) {
+    TqvProfile& slot = *dm->FProfileGroup[static_cast<std::size_t>(i)];
+    slot.OnBeforeSaveToRegistry = [&order, i](TMemoryStream&, bool&) { order.push_back(i); };
+    slot.OnBeforeSaveToFile = [&order, i](TMemoryStream&, bool&) { order.push_back(10 + i); };
+    TMOUSEPROFILEINFO p{};
+    dm->ReadProfileInfo(p, i);
+    p.ConfigInfo.ReportRate = static_cast<std::uint16_t>(200 + i);
+    dm->SaveBackToProfileInfo(p, i);
+  }
+  dm->SaveBackAllProfileInfo();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+  dm->SaveBackAllProfileInfoToRegistry();
+  dm->SaveBackAllProfileInfoToFile();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 10, 11, 12, 13, 14}));
+  for (int i = 0; i < TDM::kSlotCount; ++i) {
+    const std::string name = "Profile" + std::to_string(i + 1) + ".pfd";
+    EXPECT_EQ(As<TMOUSEPROFILEINFO>(*Value(name))->ConfigInfo.ReportRate, 200 + i);
+    EXPECT_EQ(As<TMOUSEPROFILEINFO>(File(name))->ConfigInfo.ReportRate, 200 + i);
+  }
+}
+
+TEST_F(ProfileManager, TheCurrentProfileLoadsFromANamedFileIntoItsSlotAndTheWorkingCopy) {
+  auto dm = Create();
+  const std::string other = "C:\\mine\\Other.pfd";
+  world.files.PutFile(other, Bytes(100, 0x5A));
+  const Bytes before = BytesOf(dm->FCurrentProfileInfo);
+  EXPECT_TRUE(dm->LoadCurrentProfileInfoFromFile(other));
+  EXPECT_EQ(dm->qvProfileGame1.Stream(), Bytes(100, 0x5A));
+  // The short record fills the start of the working copy; the rest stays.
+  const Bytes now = BytesOf(dm->FCurrentProfileInfo);
+  EXPECT_EQ(Bytes(now.begin(), now.begin() + 100), Bytes(100, 0x5A));
+  EXPECT_EQ(Bytes(now.begin() + 100, now.end()), Bytes(before.begin() + 100, before.end()));
+  EXPECT_FALSE(dm->LoadCurrentProfileInfoFromFile("C:\\mine\\Absent.pfd"));
+  EXPECT_EQ(BytesOf(dm->FCurrentProfileInfo)[99], 0x5A);
+}
+
+TEST_F(ProfileManager, TheGroupRecordIsWrittenToItsStreamOnlyAndItsResetIsSavedButNotReRead) {
+  auto dm = Create();
+  const Bytes stored = *Value("ProfileSettingGroup.pfd");
+  dm->FProfileSettingGroup.ProfileIndexOfProfileGroup[1] = 3;
+  dm->SaveBackToProfileGroupSettingInfo();
+  EXPECT_EQ(*Value("ProfileSettingGroup.pfd"), stored);
+  EXPECT_EQ(As<TProfileSettingGroup>(dm->qvProfileSettingGroup.Stream())->ProfileIndexOfProfileGroup[1], 3);
+
+  dm->RestoreProfileSettingGroupToDefault();
+  EXPECT_EQ(*Value("ProfileSettingGroup.pfd"), stored);  // the factory values, saved
+  EXPECT_EQ(dm->qvProfileSettingGroup.Stream(), stored);
+  EXPECT_EQ(dm->FProfileSettingGroup.ProfileIndexOfProfileGroup[1], 3);  // not re-read
+}
+
 // ---- resets -----------------------------------------------------------------------------
 
 TEST_F(ProfileManager, ResettingTheCurrentSlotKeepsOrUpdatesTheWorkingCopy) {
@@ -309,7 +362,20 @@ TEST_F(ProfileManager, ResettingTheCurrentSlotKeepsOrUpdatesTheWorkingCopy) {
   EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.B, 255);  // slot 1 blue
   dm->ReadProfileInfo(slot, 1);
   EXPECT_EQ(BytesOf(slot), BytesOf(dm->FCurrentProfileInfo));
-  EXPECT_TRUE(dm->RestoreProfileGroupToDefault(0));  // slot 0: not current, stream only
+  // Group 0's slot 0 is not current: its stream only, the working copy and
+  // the storage stay.
+  TMOUSEPROFILEINFO changed{};
+  dm->ReadProfileInfo(changed, 0);
+  changed.ConfigInfo.ReportRate = 500;
+  dm->SaveBackToProfileInfo(changed, 0);
+  const Bytes current = BytesOf(dm->FCurrentProfileInfo);
+  const int writes = world.registry.writes + world.files.writes;
+  EXPECT_TRUE(dm->RestoreProfileGroupToDefault(0));
+  dm->ReadProfileInfo(slot, 0);
+  EXPECT_EQ(slot.ConfigInfo.ReportRate, 125);
+  EXPECT_EQ(slot.ConfigInfo.LEDConfig.R, 255);
+  EXPECT_EQ(BytesOf(dm->FCurrentProfileInfo), current);
+  EXPECT_EQ(world.registry.writes + world.files.writes, writes);
 }
 
 TEST_F(ProfileManager, AResetKeepsMacrosAndKeyFunctionsBeyondTheFactoryOnes) {
@@ -363,13 +429,32 @@ TEST_F(ProfileManager, TheCpiResetClearsTenLevelsAndKeepsTheEleventh) {
   EXPECT_EQ(c.UseDiffentXY[0], 0);
   EXPECT_EQ(c.CurrentCPIIndex, 1);
 
-  dm->RestoreToDefaultLightAndReportAdvancedSetting();
-  EXPECT_EQ(c.ApplyAccelaration, 1);
-  EXPECT_EQ(c.FireKeySpeed, 5);
-  EXPECT_EQ(c.LEDConfig.R, 255);
   c.ReportRate = 1;
   dm->RestoreToDefaultReportRateSetting();
   EXPECT_EQ(c.ReportRate, 125);
+}
+
+TEST_F(ProfileManager, TheLightAndReportResetSetsItsTwelveFieldsAndNothingElse) {
+  auto dm = Create();
+  std::memset(&dm->FCurrentProfileInfo, 0xAB, sizeof(TMOUSEPROFILEINFO));
+  auto expected = std::make_unique<TMOUSEPROFILEINFO>(dm->FCurrentProfileInfo);
+  TMOUSECONFIGINFO& e = expected->ConfigInfo;
+  e.ApplyCPISettingEachProfile = 1;
+  e.ApplyAccelaration = 1;
+  e.ApplyDiffirentXY = 0;
+  e.FireKeySpeed = 5;
+  e.FireKeyCount = 2;
+  e.ReportRate = 125;
+  e.LEDConfig.BRIGHT_LEVEL = 2;
+  e.LEDConfig.BREATH_SPEED = 2;
+  e.LEDConfig.R = 255;
+  e.LEDConfig.G = 0;
+  e.LEDConfig.B = 0;
+  e.WheelLedOnOff = 1;
+  const int writes = world.registry.writes + world.files.writes;
+  dm->RestoreToDefaultLightAndReportAdvancedSetting();
+  EXPECT_EQ(BytesOf(dm->FCurrentProfileInfo), BytesOf(*expected));
+  EXPECT_EQ(world.registry.writes + world.files.writes, writes);  // nothing saved
 }
 
 TEST_F(ProfileManager, TheTestProfileHandlerLeavesAnEmptyStreamAndFillsAnyOther) {
@@ -378,16 +463,26 @@ TEST_F(ProfileManager, TheTestProfileHandlerLeavesAnEmptyStreamAndFillsAnyOther)
   dm->qvProfileTestRestoreToDefault(empty);
   EXPECT_TRUE(empty.empty());
 
+  std::memset(&dm->FTestProfileInfo, 0x77, sizeof(TMOUSEPROFILEINFO));
   dm->InitTestDefaultValue();
-  const auto& t = dm->FTestProfileInfo.ConfigInfo;
-  EXPECT_EQ(t.ButtonCount, 8);
-  EXPECT_EQ(t.ButtonFuncInfo[3].FunctionKind, 5u);
-  EXPECT_EQ(t.ButtonFuncInfo[3].FunctionCode, 0u);
-  EXPECT_EQ(t.ButtonFuncInfo[6].FunctionClass, 11);
-  EXPECT_EQ(t.ButtonFuncInfo[6].FunctionIndex, 14);
-  EXPECT_EQ(t.ButtonFuncInfo[6].FunctionKind, 19u);
-  EXPECT_EQ(t.ButtonFuncInfo[7].FuncData[3748], 0x80);
-  EXPECT_EQ(t.ButtonFuncInfo[5].FuncData[3748], 0x20);
+  // Exactly these values, zero in every other byte.
+  auto expected = std::make_unique<TMOUSEPROFILEINFO>();
+  std::memset(expected.get(), 0, sizeof(TMOUSEPROFILEINFO));
+  expected->ProfileHeader.FFileVersion = 258;
+  TMOUSECONFIGINFO& e = expected->ConfigInfo;
+  e.ButtonCount = 8;
+  const std::uint32_t kinds[5] = {1, 2, 3, 5, 4};
+  for (std::uint16_t k = 0; k < 8; ++k) {
+    TBUTTONFUNCINFO& b = e.ButtonFuncInfo[k];
+    b.ButtonIndex = k;
+    b.FunctionIndex = k < 5 ? k : 14;
+    b.FunctionClass = k < 5 ? 1 : 11;
+    b.FunctionKind = k < 5 ? kinds[k] : 19;
+  }
+  e.ButtonFuncInfo[5].FuncData[3748] = 0x20;
+  e.ButtonFuncInfo[6].FuncData[3748] = 0x40;
+  e.ButtonFuncInfo[7].FuncData[3748] = 0x80;
+  EXPECT_EQ(BytesOf(dm->FTestProfileInfo), BytesOf(*expected));
   EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.LEDConfig.R, 255);  // no slot colour
   EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.ButtonCount, 7);
   EXPECT_FALSE(Value("QDM7140ProfileTest.pfd"));  // nothing saved
@@ -527,9 +622,15 @@ TEST_F(ProfileManager, StoredIndexesOutsideTheirRangesNeverReachBeyondTheSlots) 
     EXPECT_EQ(dm->FProfileSettingGroup.CurrentProfileGroup, current);  // taken as stored
     EXPECT_FALSE(dm->ReadCurrentProfileInfo());
     EXPECT_FALSE(dm->LoadCurrentProfileInfoFromRegistry());
+    EXPECT_FALSE(dm->LoadCurrentProfileInfoFromFile(std::string(kProfiles) + "Profile1.pfd"));
+    const int writes = world.registry.writes + world.files.writes;
+    const Bytes working = BytesOf(dm->FCurrentProfileInfo);
     dm->SaveCurrentProfileInfoToRegistry();
     dm->SaveCurrentProfileInfoToFile();
+    dm->SaveCurrentProfileInfoToFile(std::string(kProfiles) + "Other.pfd");
     dm->RestoreCurrentProfileInfoToDefault();
+    EXPECT_EQ(world.registry.writes + world.files.writes, writes);
+    EXPECT_EQ(BytesOf(dm->FCurrentProfileInfo), working);
     EXPECT_FALSE(dm->ChangeCurrentProfileFileNameAndPath("C:\\x.pfd"));
     EXPECT_TRUE(process.HasDebugLineContaining("selects no profile slot"));
     EXPECT_TRUE(dm->SwitchToProfileGroup(1));  // the other group still works
