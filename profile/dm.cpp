@@ -2,6 +2,7 @@
 
 #include "common/ini_file.h"
 #include "common/paths.h"
+#include "common/text.h"
 #include "profile/config_options.h"
 
 namespace zr {
@@ -278,7 +279,17 @@ void TDM::SaveBackToCurrentProfileInfo() {
 
 void TDM::SaveCurrentProfileInfoToRegistry() {
   SaveBackToCurrentProfileInfo();
-  if (TqvProfile* slot = CurrentSlot()) slot->SaveStreamToRegistry();
+  if (TqvProfile* slot = CurrentSlot()) SaveSlotToRegistry(*slot);
+}
+
+bool TDM::SaveSlotToRegistry(TqvProfile& slot) {
+  for (const char* own : {kSettingGroupValue, kAllSettingValue, kDefaultGameValue, kTestProfileValue}) {
+    if (EqualsIgnoreCase(slot.FileName(), own)) {
+      platform_.system.DebugOutput("a profile slot named " + slot.FileName() + " is not saved over that record");
+      return false;
+    }
+  }
+  return slot.SaveStreamToRegistry();
 }
 
 void TDM::SaveCurrentProfileInfoToFile(std::string_view AFile) {
@@ -299,12 +310,12 @@ bool TDM::SaveBackToProfileInfo(const TMOUSEPROFILEINFO& AProfileInfo, std::int3
 bool TDM::SaveProfileInfoToRegistry(std::int32_t AProfileIndex) {
   TqvProfile* slot = Slot(AProfileIndex);
   if (slot == nullptr) return false;
-  slot->SaveStreamToRegistry();
+  SaveSlotToRegistry(*slot);
   return true;
 }
 
 void TDM::SaveBackAllProfileInfo() {
-  for (std::int32_t i = 0; i < kSlotCount; ++i) Slot(i)->SaveStreamToRegistry();
+  for (std::int32_t i = 0; i < kSlotCount; ++i) SaveSlotToRegistry(*Slot(i));
 }
 
 void TDM::SaveBackAllProfileInfoToRegistry() { SaveBackAllProfileInfo(); }

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "common/paths.h"
-#include "common/text.h"
 
 namespace zr {
 
@@ -58,22 +57,16 @@ bool TqvProfile::LoadStreamFromRegistry() {
     throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " has the type " + kNames[info->type] +
                        ", not binary data");
   }
-  try {
-    if (info->size > kMaxStoredRecordBytes) {
-      throw UnreadableRecordError("registry value " + keyPath_ + "\\" + fileName_ + " of " +
-                                  std::to_string(info->size) + " bytes is too large for a record");
-    }
-    TMemoryStream bytes;
-    const IoResult r = key->ReadValue(fileName_, bytes);
-    if (!r.ok) {
-      throw UnreadableRecordError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be read: " + r.error);
-    }
-    FMemoryStream = std::move(bytes);
-  } catch (const UnreadableRecordError&) {
-    registryValueKept_ = true;
-    throw;
+  if (info->size > kMaxStoredRecordBytes) {
+    throw UnreadableRecordError("registry value " + keyPath_ + "\\" + fileName_ + " of " +
+                                std::to_string(info->size) + " bytes is too large for a record");
   }
-  registryValueKept_ = false;
+  TMemoryStream bytes;
+  const IoResult r = key->ReadValue(fileName_, bytes);
+  if (!r.ok) {
+    throw UnreadableRecordError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be read: " + r.error);
+  }
+  FMemoryStream = std::move(bytes);
   if (OnAfterLoadFromRegistry) OnAfterLoadFromRegistry(FMemoryStream);
   return true;
 }
@@ -81,13 +74,9 @@ bool TqvProfile::LoadStreamFromRegistry() {
 bool TqvProfile::SaveStreamToRegistry() {
   if (!Continue(OnBeforeSaveToRegistry)) return false;
   if (!RegistryUsable()) return false;
-  if (registryValueKept_) {
-    platform_.system.DebugOutput("registry value " + keyPath_ + "\\" + fileName_ +
-                                 " could not be read and is kept: not saved");
-    return false;
-  }
   const auto key = platform_.registry.OpenOrCreateKey(rootKey_, keyPath_);
   if (!key) return false;
+  if (!MayWriteValue(*key)) return false;
   const IoResult r = key->WriteBinary(fileName_, FMemoryStream);
   if (!r.ok) throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be written: " + r.error);
   if (OnAfterSaveToRegistry) OnAfterSaveToRegistry(FMemoryStream);
@@ -96,18 +85,29 @@ bool TqvProfile::SaveStreamToRegistry() {
 
 void TqvProfile::ReadWholeFile(std::string_view path, TMemoryStream& into) {
   FileReadResult r = platform_.files.ReadFile(path, kMaxStoredRecordBytes);
-  const std::string lower = ToLowerAscii(path);
-  if (!r.ok()) {
-    keptFile_ = lower;
-    throw UnreadableRecordError("file " + std::string(path) + " cannot be read: " + r.error);
-  }
-  if (keptFile_ == lower) keptFile_.clear();
+  if (!r.ok()) throw UnreadableRecordError("file " + std::string(path) + " cannot be read: " + r.error);
   into = std::move(r.bytes);
 }
 
 bool TqvProfile::MayWriteFile(std::string_view path) {
-  if (keptFile_.empty() || ToLowerAscii(path) != keptFile_) return true;
-  platform_.system.DebugOutput("file " + std::string(path) + " could not be read and is kept: not saved");
+  const FileReadResult r = platform_.files.ReadFile(path, kMaxStoredRecordBytes);
+  if (r.ok() || r.status == FileReadResult::Status::Missing) return true;
+  platform_.system.DebugOutput("file " + std::string(path) + " cannot be read and is kept, not saved: " + r.error);
+  return false;
+}
+
+bool TqvProfile::MayWriteValue(RegistryKey& key) {
+  const auto info = key.QueryValue(fileName_);
+  if (!info || info->type == kRegSz || info->type == kRegExpandSz || info->type == kRegDword) return true;
+  std::string why = "of " + std::to_string(info->size) + " bytes";
+  if (info->size <= kMaxStoredRecordBytes) {
+    TMemoryStream bytes;
+    const IoResult r = key.ReadValue(fileName_, bytes);
+    if (r.ok) return true;
+    why = r.error;
+  }
+  platform_.system.DebugOutput("registry value " + keyPath_ + "\\" + fileName_ +
+                               " cannot be read and is kept, not saved: " + why);
   return false;
 }
 

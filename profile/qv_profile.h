@@ -24,7 +24,7 @@ class StorageError : public std::runtime_error {
 
 // A stored value or file that exists, may hold the user's record, and could
 // not be taken (larger than the cap, a read that failed). It is kept: the
-// component refuses to save over it until it has been read.
+// component never saves over a value or file that cannot be read.
 class UnreadableRecordError : public StorageError {
  public:
   using StorageError::StorageError;
@@ -49,15 +49,9 @@ class TqvProfile {
   RegistryRoot RootKey() const { return rootKey_; }
   void SetRootKey(RegistryRoot root) { rootKey_ = root; }
   const std::string& KeyPath() const { return keyPath_; }
-  void SetKeyPath(std::string_view path) {
-    keyPath_ = std::string(path);
-    registryValueKept_ = false;
-  }
+  void SetKeyPath(std::string_view path) { keyPath_ = std::string(path); }
   const std::string& FileName() const { return fileName_; }
-  void SetFileName(std::string_view name) {
-    fileName_ = std::string(name);
-    registryValueKept_ = false;
-  }
+  void SetFileName(std::string_view name) { fileName_ = std::string(name); }
   const std::string& FilePath() const { return filePath_; }
   // Taken only when it names an existing folder; a backslash is appended.
   void SetFilePath(std::string_view path);
@@ -98,8 +92,11 @@ class TqvProfile {
   void ReadWholeFile(std::string_view path, TMemoryStream& into);
   void WriteWholeFile(std::string_view path);
   bool FolderReady(const std::string& folder);
-  // False, with a debugger line, when `path` is a file kept as unreadable.
+  // False, with a debugger line, when the file or value exists but cannot be
+  // read: it is kept. A value of a text or number type holds no record and
+  // may be replaced.
   bool MayWriteFile(std::string_view path);
+  bool MayWriteValue(RegistryKey& key);
 
   Platform& platform_;
   TMemoryStream FMemoryStream;
@@ -108,10 +105,6 @@ class TqvProfile {
   std::string fileName_;
   std::string filePath_;
   std::int64_t size_ = 0;
-  // The registry value (KeyPath, FileName) and the file (lower case) that
-  // exist but could not be read: saves leave them alone.
-  bool registryValueKept_ = false;
-  std::string keptFile_;
 };
 
 }  // namespace zr

@@ -542,7 +542,7 @@ TEST_F(ProfileManager, AStoredRecordThatCannotBeReadIsKeptThroughReloadsAndSaves
       { TDM first(p.platform(), g); }
       const Bytes stored = tooLarge ? huge : Bytes(300, 0x55);
       w.registry.SetValue(kHkeyCurrentUser, kKey, name, kRegBinary, stored);
-      if (!tooLarge) w.registry.FailReads(1000);
+      if (!tooLarge) w.registry.SetUnreadable(kHkeyCurrentUser, kKey, name);
       TDM dm(p.platform(), g);
       EXPECT_TRUE(p.HasDebugLineContaining("the stored value is kept"));
       // Factory values in memory.
@@ -609,6 +609,13 @@ TEST_F(ProfileManager, AnUnreadableSlotFileGetsFactoryValuesInMemoryAndIsKept) {
   EXPECT_EQ(world.files.writes, writes + 4);  // the four other slots
   world.files.SetUnreadable(path, false);
   EXPECT_EQ(*world.files.GetFile(path), Bytes(200, 0x33));
+  // A slot value in the registry that cannot be read is kept by every save.
+  world.registry.SetValue(kHkeyCurrentUser, kKey, "Profile4.pfd", kRegBinary, Bytes(50, 0x66));
+  world.registry.SetUnreadable(kHkeyCurrentUser, kKey, "Profile4.pfd");
+  dm->SaveBackAllProfileInfo();
+  dm->SaveProfileInfoToRegistry(3);
+  EXPECT_EQ(Value("Profile4.pfd"), Bytes(50, 0x66));
+  EXPECT_EQ(As<TMOUSEPROFILEINFO>(*Value("Profile5.pfd"))->ConfigInfo.ReportRate, 125);
 }
 
 TEST_F(ProfileManager, StoredIndexesOutsideTheirRangesNeverReachBeyondTheSlots) {
@@ -636,6 +643,27 @@ TEST_F(ProfileManager, StoredIndexesOutsideTheirRangesNeverReachBeyondTheSlots) 
     EXPECT_TRUE(dm->SwitchToProfileGroup(1));  // the other group still works
     EXPECT_EQ(dm->FProfileIndex, 1);
   }
+}
+
+TEST_F(ProfileManager, ASlotNamedLikeTheManagersOwnValuesIsNeverSavedOverThem) {
+  Create();
+  auto group = As<TProfileSettingGroup>(*Value("ProfileSettingGroup.pfd"));
+  const char* names[] = {"ALLPROFILE.pfd", "profilesettinggroup.PFD", "QDM7140ProfileTest.pfd", "QDM7140ProfileDef.pfd"};
+  for (int i = 0; i < 4; ++i) {
+    group->ProfileSettingList[i].StorageMode = 0;
+    group->ProfileSettingList[i].ProfileFileName.SetUtf8(names[i]);
+  }
+  world.registry.SetValue(kHkeyCurrentUser, kKey, "ProfileSettingGroup.pfd", kRegBinary, BytesOf(*group));
+  const Bytes all = *Value("ALLPROFILE.pfd");
+  auto dm = Create();
+  dm->SaveBackAllProfileInfo();
+  dm->SaveCurrentProfileInfoToRegistry();
+  dm->SaveProfileInfoToRegistry(1);
+  EXPECT_EQ(*Value("ALLPROFILE.pfd"), all);
+  EXPECT_EQ(*Value("ProfileSettingGroup.pfd"), BytesOf(*group));
+  EXPECT_FALSE(Value("QDM7140ProfileTest.pfd"));
+  EXPECT_FALSE(Value("QDM7140ProfileDef.pfd"));
+  EXPECT_EQ(Value("Profile5.pfd")->size(), 109896u);  // the fifth slot is saved
 }
 
 TEST_F(ProfileManager, AKeyThatCannotBeOpenedLeavesFactoryValuesInMemory) {
