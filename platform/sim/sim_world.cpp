@@ -193,14 +193,15 @@ IoResult SimFileSystem::ReplaceFile(std::string_view path, std::span<const std::
   const std::string temp = parent + "\\~zr" + std::to_string(++tempCounter_) + ".tmp";
   File& t = files_[temp];
   t.path = temp;
-  for (const auto b : bytes) {
-    if (writeBudget_ == 0) {
+  if (writeBudget_ >= 0) {
+    const auto written = std::min<long long>(writeBudget_, static_cast<long long>(bytes.size()));
+    writeBudget_ -= written;
+    if (written < static_cast<long long>(bytes.size())) {
       files_.erase(temp);
       return IoResult::Failure("disk full");
     }
-    if (writeBudget_ > 0) --writeBudget_;
-    t.bytes.push_back(b);
   }
+  t.bytes.assign(bytes.begin(), bytes.end());
   File done = std::move(t);
   files_.erase(temp);
   done.path = std::string(path);

@@ -80,7 +80,7 @@ Bytes RecordBytes(FuzzedDataProvider& in, Bytes valid) {
     case 2:
       return in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 4096));
     default:
-      if (in.ConsumeIntegralInRange<int>(0, 15) == 15) return Bytes(kMaxStoredRecordBytes + 1, 0x44);
+      if (in.ConsumeIntegralInRange<int>(0, 255) == 255) return Bytes(kMaxStoredRecordBytes + 1, 0x44);
       break;
   }
   for (int n = in.ConsumeIntegralInRange<int>(0, 8); n > 0 && !valid.empty(); --n) {
