@@ -13,8 +13,9 @@ class TApplication {
   explicit TApplication(Windowing& windowing) : windowing_(windowing) {}
 
   std::string Title;
-  // Runs when Windows ends the session: the program must finish its orderly
-  // end before the handler returns, as the process may be ended after it.
+  // The program's part of the session end (its mutex), run by the form in
+  // its orderly end, which finishes before the handler returns, as the
+  // process may be ended after it.
   std::function<void()> OnSessionEnd;
 
   void Terminate() { windowing_.Quit(); }

@@ -133,10 +133,20 @@ void ZEDEZAVadi::FormCreate() {
   LoadIncludeHidDeviceList();
   ApplyLanguageAndTexts();
   InitCPIUnit();
-  SetWheelHookRules();
-  CheckDeviceAndApply();
+  // InitCPIUnit handles messages: the session may have ended meanwhile.
+  if (!destroyed_) {
+    SetWheelHookRules();
+    CheckDeviceAndApply();
+  }
   bStartingUp = false;
-  if (UsesCoreAudio()) InitEndpointVolume();
+  if (!destroyed_ && UsesCoreAudio()) InitEndpointVolume();
+}
+
+void ZEDEZAVadi::EndSession() {
+  NotifyConfigApplication();
+  if (application_.OnSessionEnd) application_.OnSessionEnd();
+  FormDestroy();
+  application_.Terminate();
 }
 
 void ZEDEZAVadi::FormDestroy() {
@@ -224,8 +234,10 @@ void ZEDEZAVadi::InitCPIUnit() {
   std::uint32_t stage = 0;
   SendShortCommand(*qvHIDData1, Globals.HidUsageAndPage, 0, 0);
   ProcessMessageAndSleep50ms();
+  if (destroyed_) return;
   (void)ReadCurrentCpiStage(*qvHIDData1, Globals.HidUsageAndPage, stage);
   ProcessMessageAndSleep50ms();
+  if (destroyed_) return;
   SendShortCommand(*qvHIDData1, Globals.HidUsageAndPage, 1, 0);
   u.CurrentCpi = static_cast<std::uint16_t>(stage);
   const TMOUSECONFIGINFO& config = DM.FCurrentProfileInfo.ConfigInfo;
@@ -324,7 +336,7 @@ std::optional<std::intptr_t> ZEDEZAVadi::HandleMessage(std::uint32_t msg, std::u
     case kWmQueryEndSession:
       return 1;
     case kWmEndSession:
-      if (wParam != 0 && application_.OnSessionEnd) application_.OnSessionEnd();
+      if (wParam != 0) EndSession();
       return 0;
     default:
       return std::nullopt;

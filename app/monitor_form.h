@@ -80,6 +80,10 @@ class ZEDEZAVadi {
   void ApplyLanguageAndTexts();
   void ShowConfigApplication();
   void NotifyConfigApplication();
+  // Windows ends the session: the configuration program is told, the
+  // program's own part runs (OnSessionEnd), FormDestroy, the loop ends. Also
+  // while FormCreate still runs; what FormCreate has left is then skipped.
+  void EndSession();
   // Safe from any thread: the icon goes on the main thread.
   void HideTrayIcon();
 

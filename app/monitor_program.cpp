@@ -10,7 +10,7 @@ namespace zr {
 
 MonitorProgram::MonitorProgram(Platform& platform) : platform_(platform), application_(platform.windowing) {
   application_.Title = kApplicationTitle;
-  application_.OnSessionEnd = [this] { EndSession(); };
+  application_.OnSessionEnd = [this] { ReleaseMutex(); };
 }
 
 MonitorProgram::~MonitorProgram() { Finish(); }
@@ -42,13 +42,6 @@ void MonitorProgram::Finish() {
   ReleaseMutex();
   form_.reset();
   dm_.reset();
-}
-
-void MonitorProgram::EndSession() {
-  if (form_) form_->NotifyConfigApplication();
-  ReleaseMutex();
-  if (form_) form_->FormDestroy();
-  application_.Terminate();
 }
 
 int RunMonitor(Platform& platform) {

@@ -34,10 +34,9 @@ class MonitorProgram {
   TTranslationState& Translation() { return translation_; }
 
  private:
+  // Also the program's part of a session end; the objects go when the
+  // message loop has ended.
   void ReleaseMutex();
-  // Windows ends the session: the end's effects happen before the handler
-  // returns; the objects go when the message loop has ended.
-  void EndSession();
 
   Platform& platform_;
   TApplication application_;

@@ -28,7 +28,15 @@ TTrayIcon::~TTrayIcon() { SetVisible(false); }
 void TTrayIcon::SetVisible(bool visible) {
   visible_ = visible;
   if (visible && !added_) {
-    added_ = platform_.tray.AddIcon(owner_, id_, kWmTrayIcon, hint_);
+    // A busy shell (at logon) can time out an add whose icon still shows:
+    // one retry, then the icon counts as there either way, so that hint
+    // changes, hiding and the delete at the end reach it. A retry that
+    // failed because the icon is there already gets its hint set.
+    if (!platform_.tray.AddIcon(owner_, id_, kWmTrayIcon, hint_) &&
+        !platform_.tray.AddIcon(owner_, id_, kWmTrayIcon, hint_)) {
+      platform_.tray.SetHint(owner_, id_, hint_);
+    }
+    added_ = true;
   } else if (!visible && added_) {
     platform_.tray.DeleteIcon(owner_, id_);
     added_ = false;

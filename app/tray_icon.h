@@ -55,7 +55,7 @@ class TTrayIcon {
   std::uint32_t id_;
   std::uint32_t taskbarCreated_;
   bool visible_ = false;
-  bool added_ = false;
+  bool added_ = false;  // added, or an add timed out: modify and delete it
   std::string hint_;
 };
 

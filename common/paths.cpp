@@ -14,4 +14,12 @@ std::string WithTrailingBackslash(std::string_view path) {
   return out;
 }
 
+bool IsFullPath(std::string_view path) {
+  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
+    const char d = path[0];
+    return (d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z');
+  }
+  return path.size() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+}
+
 }  // namespace zr

@@ -16,5 +16,8 @@ PathParts SplitPath(std::string_view path);
 // `path` with a backslash appended unless it ends with one (an empty path
 // stays empty).
 std::string WithTrailingBackslash(std::string_view path);
+// A path that names its drive ("C:\\...") or server ("\\\\server\\..."): it
+// does not depend on the current folder or drive.
+bool IsFullPath(std::string_view path);
 
 }  // namespace zr

@@ -32,6 +32,11 @@ struct ReaderShared {
   std::mutex usageMutex;
   std::array<std::uint16_t, kMaxUsages> previousUsages{};
 
+  // Readers between their check of `component` and the end of their
+  // hand-off to the main thread (guarded by `mutex`): the component waits
+  // for them when it goes, so that none reaches the platform afterwards.
+  int handingOff = 0;
+
   std::atomic<int> running{0};
   std::atomic<std::uint64_t> wakeUps{0};
 };
@@ -88,6 +93,16 @@ void TqvHIDData::DetachReaders() {
   // The event stays set: every reader still waiting ends.
   ++shared_->stopGeneration;
   shared_->stopEvent->Set();
+  // A hand-off under way waits for this (the main) thread to handle it:
+  // messages are handled until it has come back.
+  for (;;) {
+    {
+      std::lock_guard lock(shared_->mutex);
+      if (shared_->handingOff == 0) break;
+    }
+    platform_.windowing.ProcessMessages();
+    platform_.windowing.Sleep(1);
+  }
 }
 
 int TqvHIDData::RunningReaders() const { return shared_->running.load(); }
@@ -272,7 +287,14 @@ ThreadRun TqvHidDeviceReadThread::Execute() {
       RaiseDeviceNotConnected();
       break;
     }
-    if (error != kErrorSuccess) continue;
+    if (error != kErrorSuccess) {
+      // A device in a bad state fails every read at once: pause before the
+      // next one, longer while the failures go on.
+      failurePause_ = std::clamp<std::uint32_t>(failurePause_ * 2, kFirstFailurePauseMs, kLongestFailurePauseMs);
+      shared_->platform.windowing.Sleep(failurePause_);
+      continue;
+    }
+    failurePause_ = 0;
     if (NumBytesRead > 0) Deliver();
   }
   Leave();
@@ -302,17 +324,18 @@ void TqvHidDeviceReadThread::Deliver() {
     }
     if (c->OnParsedData) c->OnParsedData(FDeviceID, FDevicePath, reportId, ButtonData());
   };
-  bool fast = false;
   {
     std::lock_guard lock(shared_->mutex);
     if (shared_->component == nullptr) return;
-    fast = shared_->component->FastOnData.load();
+    if (shared_->component->FastOnData.load()) {
+      deliver();
+      return;
+    }
+    ++shared_->handingOff;
   }
-  if (fast) {
-    deliver();
-  } else {
-    shared_->platform.windowing.RunOnMainThread(deliver);
-  }
+  shared_->platform.windowing.RunOnMainThread(deliver);
+  std::lock_guard lock(shared_->mutex);
+  --shared_->handingOff;
 }
 
 std::uint32_t TqvHidDeviceReadThread::ButtonData() {

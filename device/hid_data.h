@@ -150,6 +150,11 @@ class TqvHidDeviceReadThread {
   bool readPending_ = false;
   bool terminated_ = false;
   bool left_ = false;
+  // The pause after a failed read: 1 ms, doubled while reads keep failing,
+  // at most 100 ms; 0 after a read that succeeded.
+  static constexpr std::uint32_t kFirstFailurePauseMs = 1;
+  static constexpr std::uint32_t kLongestFailurePauseMs = 100;
+  std::uint32_t failurePause_ = 0;
 };
 
 }  // namespace zr

@@ -17,7 +17,9 @@ struct TqvSTDCommand::Worker {
   std::unique_ptr<KernelThread> thread;
   std::atomic<bool> endRequested{false};
 
-  enum class Step { WaitForTurn, WaitForRequest };
+  // WaitForEnd: the request was cancelled at the stop signal; its buffers
+  // stay in use until its result is fetched.
+  enum class Step { WaitForTurn, WaitForRequest, WaitForEnd };
   Step step = Step::WaitForTurn;
   std::shared_ptr<KernelEvent> requestDone;
   std::shared_ptr<ControlDevice> device;  // of the request in progress
@@ -214,13 +216,25 @@ ThreadRun TqvSTDCommand::WorkerBody(Worker& self, Worker& other) {
         continue;
       }
       if (result == kErrorSuccess) (void)self.device->FinishIoControl(self.output, bytes);
+    } else if (self.step == Worker::Step::WaitForEnd) {
+      KernelEvent* const events[] = {self.requestDone.get()};
+      const int r = kernel.WaitForAny(events);
+      if (r == kWaitNotYet) return ThreadRun::Waiting;
+      if (r == 0) (void)self.device->FinishIoControl(self.output, bytes);
+      break;
     } else {
       KernelEvent* const events[] = {self.requestDone.get(), FGlobalEvent.get()};
       const int r = kernel.WaitForAny(events);
       if (r == kWaitNotYet) return ThreadRun::Waiting;
       self.step = Worker::Step::WaitForTurn;
       if (r != 0) {
+        // Only this thread can cancel the request everywhere; its end is
+        // awaited before the buffers and the handle go.
         self.device->CancelIo();
+        if (r == 1) {
+          self.step = Worker::Step::WaitForEnd;
+          continue;
+        }
         result = 1;
       } else {
         const std::uint32_t rc = self.device->FinishIoControl(self.output, bytes);

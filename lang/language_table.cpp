@@ -104,8 +104,10 @@ bool IsWellFormedUtf16(std::u16string_view text) {
 
 // Splits a text list as the stored text holds it (lines broken by CR LF, or
 // by a lone CR or LF) into sorted UTF-8 lines. Empty lines carry nothing and
-// are dropped; a line that is not well-formed UTF-16 is skipped and counted.
-std::vector<std::string> SplitTextList(std::u16string_view text, int& malformed) {
+// are dropped; a line that is not well-formed UTF-16 is skipped and counted,
+// and so is a line beyond the table's remaining `room`.
+std::vector<std::string> SplitTextList(std::u16string_view text, int& malformed, std::size_t& room,
+                                       std::size_t& dropped) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -113,7 +115,10 @@ std::vector<std::string> SplitTextList(std::u16string_view text, int& malformed)
     while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
     const std::u16string_view line = text.substr(start, end - start);
     if (!line.empty()) {
-      if (IsWellFormedUtf16(line)) {
+      if (room == 0) {
+        ++dropped;
+      } else if (IsWellFormedUtf16(line)) {
+        --room;
         lines.push_back(Utf16ToUtf8(line));
       } else {
         ++malformed;
@@ -217,7 +222,9 @@ bool ReadLanguageTableFrom(std::span<const std::uint8_t> bytes, TLanguageTable& 
     return false;
   }
   int malformed = 0;
-  table.FOriginal = SplitTextList(*sources, malformed);
+  std::size_t room = kMaxTableLines;
+  std::size_t dropped = 0;
+  table.FOriginal = SplitTextList(*sources, malformed, room, dropped);
   if (malformed > 0) in.Report(std::to_string(malformed) + " source texts that are not valid UTF-16 skipped");
 
   const auto count = in.ReadInt32("language count");
@@ -227,6 +234,10 @@ bool ReadLanguageTableFrom(std::span<const std::uint8_t> bytes, TLanguageTable& 
     return false;
   }
   for (std::int32_t i = 0; i < *count; ++i) {
+    if (table.FResources.size() >= kMaxTableLanguages) {
+      in.Report("languages after the first " + std::to_string(kMaxTableLanguages) + " not read");
+      break;
+    }
     const std::string which = "language " + std::to_string(i + 1) + " of " + std::to_string(*count);
     const auto name = in.ReadText("name of " + which);
     if (!name) {
@@ -245,14 +256,19 @@ bool ReadLanguageTableFrom(std::span<const std::uint8_t> bytes, TLanguageTable& 
     TLanguageList language;
     language.Name = Utf16ToUtf8(*name);
     malformed = 0;
-    language.Lines = SplitTextList(*list, malformed);
+    language.Lines = SplitTextList(*list, malformed, room, dropped);
     if (malformed > 0) {
       in.Report(std::to_string(malformed) + " lines of language \"" + language.Name +
                 "\" that are not valid UTF-16 skipped");
     }
     table.FResources.push_back(std::move(language));
   }
-  if (in.Remaining() > 0) in.Report(std::to_string(in.Remaining()) + " bytes after the table ignored");
+  if (dropped > 0) {
+    in.Report(std::to_string(dropped) + " lines beyond the table's " + std::to_string(kMaxTableLines) + " dropped");
+  }
+  if (in.Remaining() > 0 && table.FResources.size() < kMaxTableLanguages) {
+    in.Report(std::to_string(in.Remaining()) + " bytes after the table ignored");
+  }
   return in.Clean();
 }
 

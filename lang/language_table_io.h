@@ -11,7 +11,11 @@
 namespace zr {
 
 // Stored tables are a few kilobytes; a file larger than this is not read.
-inline constexpr std::size_t kMaxLanguageFileBytes = 16u << 20;
+inline constexpr std::size_t kMaxLanguageFileBytes = 1u << 20;
+// A table keeps at most this many lines (source texts and translations
+// together) and languages; the rest is dropped and reported.
+inline constexpr std::size_t kMaxTableLines = 8192;
+inline constexpr std::size_t kMaxTableLanguages = 256;
 
 bool ReadLanguageTableFrom(std::span<const std::uint8_t> bytes, TLanguageTable& table, System& system,
                            std::string_view origin);

@@ -127,8 +127,18 @@ TqvLanguage::~TqvLanguage() {
 void TqvLanguage::LoadFormData(std::span<const std::uint8_t> resourcesBin) {
   // A form that stores no table has no data; the file's table stays as read.
   if (!resourcesBin.empty()) ReadLanguageTableFrom(resourcesBin, table_, platform_.system, "form language table");
+  // Only a list named exactly as the lower-case prefix is applied: the
+  // built-in "CH" and "US" never are. "ch" cannot tell Simplified from
+  // Traditional Chinese systems, and the language shown is the one the
+  // configuration program stores; until it stores one, texts stay as they
+  // are written, as in the configuration program.
   FLang = ToLowerAscii(locale_.UserAbbreviatedLanguageName().substr(0, 2));
-  if (const TLanguageList* list = table_.Find(FLang)) state_.ApplyLanguageList(list);
+  for (const TLanguageList& list : table_.FResources) {
+    if (list.Name == FLang) {
+      state_.ApplyLanguageList(&list);
+      break;
+    }
+  }
 }
 
 void TqvLanguage::SetLang(std::string_view shortId) {

@@ -27,9 +27,14 @@ class ControlDevice {
   // The request's result, fetched without waiting: 0 with the output copied
   // into `output` (at most its size), ERROR_IO_INCOMPLETE, or the error.
   virtual std::uint32_t FinishIoControl(std::span<std::uint8_t> output, std::uint32_t& bytes) = 0;
+  // Cancels the pending request if the calling thread may: on Windows
+  // before Vista only the thread that started it can. A cancelled request
+  // completes with ERROR_OPERATION_ABORTED and sets its event.
   virtual void CancelIo() = 0;
-  // Cancels a pending request, waits until it has ended and closes the
-  // handle; requests fail with ERROR_INVALID_HANDLE afterwards.
+  // Refuses new requests and cancels a pending one where this thread may;
+  // never waits. A pending request keeps the handle and its buffers until
+  // FinishIoControl has given its result (its starter cancels it and waits
+  // for the event); then the handle is closed.
   virtual void Close() = 0;
 };
 

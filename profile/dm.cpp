@@ -2,6 +2,7 @@
 
 #include "common/ini_file.h"
 #include "common/paths.h"
+#include "common/text.h"
 #include "profile/config_options.h"
 
 namespace zr {
@@ -77,12 +78,23 @@ void TDM::DataModuleCreate() {
 }
 
 void TDM::LoadOrRestore(TqvProfile& component, const char* what) {
-  const bool loaded = Guarded(std::string(what) + " is treated as missing",
-                              [&] { return component.LoadStreamFromRegistry(); });
+  bool kept = false;
+  bool loaded = false;
+  try {
+    loaded = component.LoadStreamFromRegistry();
+  } catch (const UnreadableRecordError& e) {
+    // It may hold the configuration program's record: factory values in
+    // memory only, the value stays as it is.
+    platform_.system.DebugOutput(std::string(what) + " uses factory values, the stored value is kept: " + e.what());
+    kept = true;
+  } catch (const StorageError& e) {
+    // A text or number value cannot hold a record: it is replaced.
+    platform_.system.DebugOutput(std::string(what) + " is treated as missing: " + e.what());
+  }
   if (loaded) return;
   Guarded(std::string(what) + ": factory values not stored", [&] {
     component.RestoreToDefault();
-    return component.SaveStreamToRegistry();
+    return !kept && component.SaveStreamToRegistry();
   });
 }
 
@@ -125,6 +137,13 @@ void TDM::InitSlot(std::int32_t i) {
       RestoreSlotWithColour(i);
     }
   } else if (entry.StorageMode == 1) {
+    if (!IsFullPath(folder)) {
+      // A folder that does not name its drive would pick up a file from
+      // wherever the monitor was started: nothing is read or written.
+      platform_.system.DebugOutput(what + " uses factory values: its folder \"" + folder + "\" is not a full path");
+      RestoreSlotWithColour(i);
+      return;
+    }
     const std::string file = WithTrailingBackslash(folder) + name;
     if (!platform_.files.FileExists(file)) {
       RestoreSlotWithColour(i);
@@ -260,7 +279,17 @@ void TDM::SaveBackToCurrentProfileInfo() {
 
 void TDM::SaveCurrentProfileInfoToRegistry() {
   SaveBackToCurrentProfileInfo();
-  if (TqvProfile* slot = CurrentSlot()) slot->SaveStreamToRegistry();
+  if (TqvProfile* slot = CurrentSlot()) SaveSlotToRegistry(*slot);
+}
+
+bool TDM::SaveSlotToRegistry(TqvProfile& slot) {
+  for (const char* own : {kSettingGroupValue, kAllSettingValue, kDefaultGameValue, kTestProfileValue}) {
+    if (EqualsIgnoreCase(slot.FileName(), own)) {
+      platform_.system.DebugOutput("a profile slot named " + slot.FileName() + " is not saved over that record");
+      return false;
+    }
+  }
+  return slot.SaveStreamToRegistry();
 }
 
 void TDM::SaveCurrentProfileInfoToFile(std::string_view AFile) {
@@ -281,12 +310,12 @@ bool TDM::SaveBackToProfileInfo(const TMOUSEPROFILEINFO& AProfileInfo, std::int3
 bool TDM::SaveProfileInfoToRegistry(std::int32_t AProfileIndex) {
   TqvProfile* slot = Slot(AProfileIndex);
   if (slot == nullptr) return false;
-  slot->SaveStreamToRegistry();
+  SaveSlotToRegistry(*slot);
   return true;
 }
 
 void TDM::SaveBackAllProfileInfo() {
-  for (std::int32_t i = 0; i < kSlotCount; ++i) Slot(i)->SaveStreamToRegistry();
+  for (std::int32_t i = 0; i < kSlotCount; ++i) SaveSlotToRegistry(*Slot(i));
 }
 
 void TDM::SaveBackAllProfileInfoToRegistry() { SaveBackAllProfileInfo(); }
@@ -296,7 +325,13 @@ void TDM::SaveBackAllProfileInfoToFile() {
 }
 
 void TDM::SaveBackAllProfileSettingInfo() {
-  FAllProfileSettingInfo.CurrentGame = FProfileIndex;
+  // The configuration program takes CurrentGame as a slot 0..4: with no
+  // current slot, a stored value in range is kept, any other becomes 0.
+  if (IsProfileIndexInRange(FProfileIndex)) {
+    FAllProfileSettingInfo.CurrentGame = FProfileIndex;
+  } else if (!IsProfileIndexInRange(FAllProfileSettingInfo.CurrentGame)) {
+    FAllProfileSettingInfo.CurrentGame = 0;
+  }
   WriteRecord(qvProfileAllSettingInfo, FAllProfileSettingInfo);
   qvProfileAllSettingInfo.SaveStreamToRegistry();
 }

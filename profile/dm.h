@@ -110,6 +110,9 @@ class TDM {
   std::string GetProfileFolder();
   TqvProfile* Slot(std::int32_t index) const;
   TqvProfile* CurrentSlot() const { return Slot(FProfileIndex); }
+  // Saves a slot to the registry, unless it is named like one of the
+  // manager's own values, whose record it would replace.
+  bool SaveSlotToRegistry(TqvProfile& slot);
   // Runs a storage step; a storage error becomes a debugger-output line and
   // the result false.
   bool Guarded(const std::string& what, const std::function<bool()>& step);

@@ -58,12 +58,14 @@ bool TqvProfile::LoadStreamFromRegistry() {
                        ", not binary data");
   }
   if (info->size > kMaxStoredRecordBytes) {
-    throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " of " + std::to_string(info->size) +
-                       " bytes is too large for a record");
+    throw UnreadableRecordError("registry value " + keyPath_ + "\\" + fileName_ + " of " +
+                                std::to_string(info->size) + " bytes is too large for a record");
   }
   TMemoryStream bytes;
   const IoResult r = key->ReadValue(fileName_, bytes);
-  if (!r.ok) throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be read: " + r.error);
+  if (!r.ok) {
+    throw UnreadableRecordError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be read: " + r.error);
+  }
   FMemoryStream = std::move(bytes);
   if (OnAfterLoadFromRegistry) OnAfterLoadFromRegistry(FMemoryStream);
   return true;
@@ -74,6 +76,7 @@ bool TqvProfile::SaveStreamToRegistry() {
   if (!RegistryUsable()) return false;
   const auto key = platform_.registry.OpenOrCreateKey(rootKey_, keyPath_);
   if (!key) return false;
+  if (!MayWriteValue(*key)) return false;
   const IoResult r = key->WriteBinary(fileName_, FMemoryStream);
   if (!r.ok) throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be written: " + r.error);
   if (OnAfterSaveToRegistry) OnAfterSaveToRegistry(FMemoryStream);
@@ -82,8 +85,30 @@ bool TqvProfile::SaveStreamToRegistry() {
 
 void TqvProfile::ReadWholeFile(std::string_view path, TMemoryStream& into) {
   FileReadResult r = platform_.files.ReadFile(path, kMaxStoredRecordBytes);
-  if (!r.ok()) throw StorageError("file " + std::string(path) + " cannot be read: " + r.error);
+  if (!r.ok()) throw UnreadableRecordError("file " + std::string(path) + " cannot be read: " + r.error);
   into = std::move(r.bytes);
+}
+
+bool TqvProfile::MayWriteFile(std::string_view path) {
+  const FileReadResult r = platform_.files.ReadFile(path, kMaxStoredRecordBytes);
+  if (r.ok() || r.status == FileReadResult::Status::Missing) return true;
+  platform_.system.DebugOutput("file " + std::string(path) + " cannot be read and is kept, not saved: " + r.error);
+  return false;
+}
+
+bool TqvProfile::MayWriteValue(RegistryKey& key) {
+  const auto info = key.QueryValue(fileName_);
+  if (!info || info->type == kRegSz || info->type == kRegExpandSz || info->type == kRegDword) return true;
+  std::string why = "of " + std::to_string(info->size) + " bytes";
+  if (info->size <= kMaxStoredRecordBytes) {
+    TMemoryStream bytes;
+    const IoResult r = key.ReadValue(fileName_, bytes);
+    if (r.ok) return true;
+    why = r.error;
+  }
+  platform_.system.DebugOutput("registry value " + keyPath_ + "\\" + fileName_ +
+                               " cannot be read and is kept, not saved: " + why);
+  return false;
 }
 
 void TqvProfile::WriteWholeFile(std::string_view path) {
@@ -115,6 +140,7 @@ bool TqvProfile::SaveStreamToFile() {
   if (!Continue(OnBeforeSaveToFile)) return false;
   if (filePath_.empty()) return false;
   filePath_ = WithTrailingBackslash(filePath_);
+  if (!MayWriteFile(filePath_ + fileName_)) return false;
   WriteWholeFile(filePath_ + fileName_);
   if (OnAfterSaveToFile) OnAfterSaveToFile(FMemoryStream);
   return true;
@@ -128,6 +154,7 @@ bool TqvProfile::FolderReady(const std::string& folder) {
 bool TqvProfile::SaveStreamToFile(std::string_view strFileWithPath) {
   const PathParts parts = SplitPath(strFileWithPath);
   if (!FolderReady(parts.folder)) return false;
+  if (!MayWriteFile(strFileWithPath)) return false;
   if (!Continue(OnBeforeSaveToFile)) return false;
   WriteWholeFile(strFileWithPath);
   if (OnAfterSaveToFile) OnAfterSaveToFile(FMemoryStream);

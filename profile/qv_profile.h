@@ -22,6 +22,14 @@ class StorageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A stored value or file that exists, may hold the user's record, and could
+// not be taken (larger than the cap, a read that failed). It is kept: the
+// component never saves over a value or file that cannot be read.
+class UnreadableRecordError : public StorageError {
+ public:
+  using StorageError::StorageError;
+};
+
 // Stored records are about 110 KB; a value or file larger than this is not
 // taken into memory (it is reported as unreadable).
 inline constexpr std::size_t kMaxStoredRecordBytes = 16u << 20;
@@ -84,6 +92,11 @@ class TqvProfile {
   void ReadWholeFile(std::string_view path, TMemoryStream& into);
   void WriteWholeFile(std::string_view path);
   bool FolderReady(const std::string& folder);
+  // False, with a debugger line, when the file or value exists but cannot be
+  // read: it is kept. A value of a text or number type holds no record and
+  // may be replaced.
+  bool MayWriteFile(std::string_view path);
+  bool MayWriteValue(RegistryKey& key);
 
   Platform& platform_;
   TMemoryStream FMemoryStream;

@@ -140,6 +140,7 @@ struct SimDevices::OpenControl {
   std::uint32_t error = 0;
   std::vector<std::uint8_t> output;
   KernelEvent* done = nullptr;
+  std::size_t starter = 0;  // the simulated thread that started the request
 };
 
 // ---- the HID port --------------------------------------------------------------------
@@ -289,7 +290,12 @@ class SimControlDevice final : public ControlDevice {
  public:
   SimControlDevice(SimDevices& devices, std::shared_ptr<SimDevices::OpenControl> c)
       : devices_(devices), c_(std::move(c)) {}
-  ~SimControlDevice() override { Close(); }
+  ~SimControlDevice() override {
+    Close();
+    // Windows would write into buffers that are gone.
+    if (c_->pending && !c_->completed) ++devices_.requestsAbandoned;
+    std::erase(devices_.controlOpen_, c_);
+  }
 
   std::uint32_t IoControl(std::uint32_t code, std::span<std::uint8_t> buffer) override {
     if (const std::uint32_t e = Check(); e != kErrorSuccess) return e;
@@ -313,6 +319,7 @@ class SimControlDevice final : public ControlDevice {
     c_->completed = false;
     c_->outputLength = outputLength;
     c_->done = &done;
+    c_->starter = devices_.kernel_.CurrentThread();
     return kErrorIoPending;
   }
 
@@ -321,18 +328,22 @@ class SimControlDevice final : public ControlDevice {
     if (!c_->pending) return kErrorInvalidParameter;
     if (!c_->completed) return kErrorIoIncomplete;
     c_->pending = false;
+    if (c_->closed) std::erase(devices_.controlOpen_, c_);
     return CopyResult(c_->error, c_->output, output, bytes);
   }
 
+  // As on Windows, only the thread that started a request can cancel it.
   void CancelIo() override {
-    if (c_->pending && !c_->completed) devices_.FailRequest(*c_, kErrorOperationAborted);
+    if (c_->pending && !c_->completed && devices_.kernel_.CurrentThread() == c_->starter) {
+      devices_.FailRequest(*c_, kErrorOperationAborted);
+    }
   }
 
   void Close() override {
     if (c_->closed) return;
-    CancelIo();
     c_->closed = true;
-    std::erase(devices_.controlOpen_, c_);
+    CancelIo();
+    if (!c_->pending) std::erase(devices_.controlOpen_, c_);
   }
 
  private:
@@ -420,6 +431,10 @@ void SimDevices::Complete(OpenCollection& c) {
   if (!c.readPending || c.completed) return;
   if (!Connected(c)) {
     c.error = kErrorDeviceNotConnected;
+    c.data.clear();
+  } else if (failRead > 0) {
+    --failRead;
+    c.error = kErrorGenFailure;
     c.data.clear();
   } else if (!c.queued.empty()) {
     c.error = kErrorSuccess;

@@ -115,6 +115,7 @@ class SimDevices {
   bool SetMemory(std::uint32_t address, std::span<const std::uint8_t> bytes);
   const std::vector<std::uint8_t>& Memory() const { return memory_; }
   int failFeature = 0;               // the next N feature exchanges fail
+  int failRead = 0;                  // the next N reads fail at once (ERROR_GEN_FAILURE)
   bool hidLibraryAvailable = true;   // false: the HID class cannot be asked for
   bool interfaceSetOpens = true;     // false: the interface sets cannot be opened
   std::size_t OpenCollections() const { return open_.size(); }
@@ -137,6 +138,8 @@ class SimDevices {
   bool FailPendingRequest(std::uint32_t error);
   std::size_t PendingRequests() const;
   std::size_t OpenControlHandles() const { return controlOpen_.size(); }
+  // Handles released while their request was still pending.
+  int requestsAbandoned = 0;
 
   // ---- notifications ----
   bool refuseRegistration = false;

@@ -42,6 +42,7 @@ int SimKernel::WaitForAny(std::span<KernelEvent* const> events) {
 std::unique_ptr<KernelThread> SimKernel::StartThread(std::function<ThreadRun()> body) {
   auto t = std::make_shared<Thread>();
   t->body = std::move(body);
+  t->id = nextId_++;
   threads_.push_back(t);
   Wake();
   return std::make_unique<SimThreadHandle>(*this, t);
@@ -64,7 +65,10 @@ void SimKernel::Wake() {
     for (std::size_t i = 0; i < threads_.size(); ++i) {
       const std::shared_ptr<Thread> t = threads_[i];
       if (t->finished) continue;
-      if (t->body() == ThreadRun::Ended) {
+      current_ = t->id;
+      const ThreadRun run = t->body();
+      current_ = 0;
+      if (run == ThreadRun::Ended) {
         t->finished = true;
         t->body = nullptr;
       }

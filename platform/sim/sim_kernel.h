@@ -43,18 +43,24 @@ class SimKernel final : public Kernel {
   // Inside a run the others run after it, in the same round.
   void Wake();
   std::size_t LiveThreads() const;
+  // The simulated thread whose body is running, 0 outside every body (the
+  // test's own thread, which plays the main thread).
+  std::size_t CurrentThread() const { return current_; }
   // Lets every thread go without running it again (its body is released).
   void DropAllThreads();
 
  private:
   struct Thread {
     std::function<ThreadRun()> body;
+    std::size_t id = 0;
     bool finished = false;
   };
   friend class SimThreadHandle;
   std::vector<std::shared_ptr<Thread>> threads_;
   bool running_ = false;
   bool again_ = false;
+  std::size_t current_ = 0;
+  std::size_t nextId_ = 1;
 };
 
 }  // namespace zr::sim

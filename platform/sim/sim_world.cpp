@@ -36,6 +36,7 @@ class SimRegistryKey final : public RegistryKey {
   IoResult ReadValue(std::string_view name, std::vector<std::uint8_t>& out) override {
     const auto* v = Find(name);
     if (v == nullptr) return IoResult::Failure("value not found");
+    if (v->unreadable) return IoResult::Failure("registry read refused");
     out = v->data;
     return IoResult::Success();
   }
@@ -88,17 +89,30 @@ bool SimRegistry::KeyExists(RegistryRoot root, std::string_view path) const {
 
 std::optional<SimRegistry::Value> SimRegistry::GetValue(RegistryRoot root, std::string_view path,
                                                          std::string_view name) const {
+  const Value* v = PeekValue(root, path, name);
+  if (v == nullptr) return std::nullopt;
+  return *v;
+}
+
+const SimRegistry::Value* SimRegistry::PeekValue(RegistryRoot root, std::string_view path,
+                                                 std::string_view name) const {
   const auto k = keys_.find(KeyId(root, path));
-  if (k == keys_.end()) return std::nullopt;
+  if (k == keys_.end()) return nullptr;
   const auto v = k->second.values.find(ToLowerAscii(name));
-  if (v == k->second.values.end()) return std::nullopt;
-  return v->second;
+  return v == k->second.values.end() ? nullptr : &v->second;
 }
 
 void SimRegistry::SetValue(RegistryRoot root, std::string_view path, std::string_view name, std::uint32_t type,
                            std::vector<std::uint8_t> data) {
   OpenOrCreateKey(root, path);
   keys_[KeyId(root, path)].values[ToLowerAscii(name)] = Value{std::string(name), type, std::move(data)};
+}
+
+void SimRegistry::SetUnreadable(RegistryRoot root, std::string_view path, std::string_view name, bool unreadable) {
+  const auto k = keys_.find(KeyId(root, path));
+  if (k == keys_.end()) return;
+  const auto v = k->second.values.find(ToLowerAscii(name));
+  if (v != k->second.values.end()) v->second.unreadable = unreadable;
 }
 
 std::vector<std::string> SimRegistry::ValueNames(RegistryRoot root, std::string_view path) const {
@@ -179,14 +193,15 @@ IoResult SimFileSystem::ReplaceFile(std::string_view path, std::span<const std::
   const std::string temp = parent + "\\~zr" + std::to_string(++tempCounter_) + ".tmp";
   File& t = files_[temp];
   t.path = temp;
-  for (const auto b : bytes) {
-    if (writeBudget_ == 0) {
+  if (writeBudget_ >= 0) {
+    const auto written = std::min<long long>(writeBudget_, static_cast<long long>(bytes.size()));
+    writeBudget_ -= written;
+    if (written < static_cast<long long>(bytes.size())) {
       files_.erase(temp);
       return IoResult::Failure("disk full");
     }
-    if (writeBudget_ > 0) --writeBudget_;
-    t.bytes.push_back(b);
   }
+  t.bytes.assign(bytes.begin(), bytes.end());
   File done = std::move(t);
   files_.erase(temp);
   done.path = std::string(path);
@@ -232,9 +247,14 @@ void SimFileSystem::PutText(std::string_view path, std::string_view text) {
 }
 
 std::optional<std::vector<std::uint8_t>> SimFileSystem::GetFile(std::string_view path) const {
+  const auto* bytes = PeekFile(path);
+  if (bytes == nullptr) return std::nullopt;
+  return *bytes;
+}
+
+const std::vector<std::uint8_t>* SimFileSystem::PeekFile(std::string_view path) const {
   const auto it = files_.find(Norm(path));
-  if (it == files_.end()) return std::nullopt;
-  return it->second.bytes;
+  return it == files_.end() ? nullptr : &it->second.bytes;
 }
 
 std::vector<std::string> SimFileSystem::FilesIn(std::string_view folder) const {
@@ -243,6 +263,12 @@ std::vector<std::string> SimFileSystem::FilesIn(std::string_view folder) const {
   for (const auto& [n, file] : files_) {
     if (ParentOf(n) == f) out.push_back(n.substr(f.size() + 1));
   }
+  return out;
+}
+
+std::vector<std::string> SimFileSystem::AllFiles() const {
+  std::vector<std::string> out;
+  for (const auto& [n, file] : files_) out.push_back(file.path);
   return out;
 }
 
@@ -580,6 +606,10 @@ bool SimTray::AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t callba
     if (i.owner == owner && i.id == id) return false;
   }
   icons.push_back({owner, id, callbackMessage, std::string(hint)});
+  if (addsTimingOut > 0) {
+    --addsTimingOut;
+    return false;
+  }
   return true;
 }
 

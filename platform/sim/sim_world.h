@@ -35,6 +35,7 @@ class SimRegistry final : public Registry {
     std::string name;
     std::uint32_t type = kRegBinary;
     std::vector<std::uint8_t> data;
+    bool unreadable = false;  // exists, but reading its data fails
   };
 
   std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
@@ -42,6 +43,8 @@ class SimRegistry final : public Registry {
   // Test access.
   bool KeyExists(RegistryRoot root, std::string_view path) const;
   std::optional<Value> GetValue(RegistryRoot root, std::string_view path, std::string_view name) const;
+  // The same without a copy; valid until the registry changes.
+  const Value* PeekValue(RegistryRoot root, std::string_view path, std::string_view name) const;
   void SetValue(RegistryRoot root, std::string_view path, std::string_view name, std::uint32_t type,
                 std::vector<std::uint8_t> data);
   std::vector<std::string> ValueNames(RegistryRoot root, std::string_view path) const;
@@ -49,6 +52,8 @@ class SimRegistry final : public Registry {
   void DenyKey(RegistryRoot root, std::string_view path);
   // The next `count` value writes fail.
   void FailWrites(int count) { failWrites_ = count; }
+  // The value exists but reading its data fails (until it is written).
+  void SetUnreadable(RegistryRoot root, std::string_view path, std::string_view name, bool unreadable = true);
   int writes = 0;  // value writes that succeeded
 
  private:
@@ -90,7 +95,11 @@ class SimFileSystem final : public FileSystem {
   void PutFile(std::string_view path, std::vector<std::uint8_t> bytes);
   void PutText(std::string_view path, std::string_view text);
   std::optional<std::vector<std::uint8_t>> GetFile(std::string_view path) const;
+  // The same without a copy (also of an unreadable file); valid until the
+  // files change.
+  const std::vector<std::uint8_t>* PeekFile(std::string_view path) const;
   std::vector<std::string> FilesIn(std::string_view folder) const;  // names, any order
+  std::vector<std::string> AllFiles() const;                          // whole paths, as written
   // The file exists but cannot be read.
   void SetUnreadable(std::string_view path, bool unreadable = true);
   // Writes fail once this many more bytes have been written (a full disk);
@@ -307,6 +316,9 @@ class SimTray final : public TrayPort {
   int TrackPopupMenu(WindowHandle owner, const std::vector<std::string>& captions) override;
 
   std::vector<SimTrayIcon> icons;
+  // The next N adds time out in a busy shell: the icon appears all the same
+  // but the add reports a failure.
+  int addsTimingOut = 0;
   // The user's choice in a pop-up menu (its index, -1 for none); by default
   // the menu is closed without a choice.
   std::function<int(const std::vector<std::string>& captions)> chooseMenuItem;

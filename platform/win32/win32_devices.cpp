@@ -503,10 +503,38 @@ std::uint32_t Win32Notifications::BroadcastDeviceType(std::intptr_t lParam) {
 
 namespace {
 
+// CancelIoEx (Vista and later) cancels a request from any thread; without
+// it only CancelIo on the thread that started the request can.
+using CancelIoExFunction = BOOL(WINAPI*)(HANDLE, LPOVERLAPPED);
+CancelIoExFunction CancelIoExAddress() {
+  static const CancelIoExFunction address = [] {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel == nullptr ? nullptr
+                             : reinterpret_cast<CancelIoExFunction>(
+                                   reinterpret_cast<void (*)()>(GetProcAddress(kernel, "CancelIoEx")));
+  }();
+  return address;
+}
+
 class Win32ControlDevice final : public ControlDevice {
  public:
   Win32ControlDevice(HANDLE handle, bool overlapped) : handle_(handle), overlapped_(overlapped) {}
-  ~Win32ControlDevice() override { Close(); }
+  // The last owner: no other thread uses the object any more.
+  ~Win32ControlDevice() override {
+    Close();
+    if (request_) {
+      // Nobody fetched the result. The system writes into the request until
+      // it ends: wait for a cancel that reaches it, else let the buffers go
+      // with the process rather than free them under the request.
+      if (CanCancel(*request_)) {
+        DWORD n = 0;
+        GetOverlappedResult(handle_, &request_->overlapped, &n, TRUE);
+      } else {
+        (void)request_.release();
+      }
+      CloseHandle(handle_);
+    }
+  }
 
   std::uint32_t IoControl(std::uint32_t code, std::span<std::uint8_t> buffer) override {
     std::lock_guard lock(mutex_);
@@ -524,26 +552,23 @@ class Win32ControlDevice final : public ControlDevice {
                                KernelEvent& done) override {
     std::lock_guard lock(mutex_);
     if (closed_ || !overlapped_) return kErrorInvalidHandle;
-    if (pending_) return kErrorInvalidParameter;
+    if (request_) return kErrorInvalidParameter;
     const auto* e = dynamic_cast<const Win32Event*>(&done);
     if (e == nullptr) return kErrorInvalidParameter;
     ResetEvent(e->Native());
-    request_.overlapped = {};
-    request_.overlapped.hEvent = e->Native();
-    request_.input.assign(input.begin(), input.end());
-    request_.output.assign(outputLength, 0);
+    auto request = std::make_unique<Request>();
+    request->overlapped.hEvent = e->Native();
+    request->input.assign(input.begin(), input.end());
+    request->output.assign(outputLength, 0);
+    request->starter = GetCurrentThreadId();
     SetLastError(0);
-    const BOOL ok = DeviceIoControl(handle_, code, request_.input.data(), static_cast<DWORD>(request_.input.size()),
-                                    request_.output.data(), static_cast<DWORD>(request_.output.size()), nullptr,
-                                    &request_.overlapped);
-    if (ok) {
-      pending_ = true;
-      return kErrorSuccess;
-    }
-    const DWORD err = GetLastError();
-    if (err == ERROR_IO_PENDING) {
-      pending_ = true;
-      return kErrorIoPending;
+    const BOOL ok = DeviceIoControl(handle_, code, request->input.data(), static_cast<DWORD>(request->input.size()),
+                                    request->output.data(), static_cast<DWORD>(request->output.size()), nullptr,
+                                    &request->overlapped);
+    const DWORD err = ok ? ERROR_SUCCESS : GetLastError();
+    if (ok || err == ERROR_IO_PENDING) {
+      request_ = std::move(request);
+      return ok ? kErrorSuccess : kErrorIoPending;
     }
     return err != 0 ? err : kErrorGenFailure;
   }
@@ -551,38 +576,37 @@ class Win32ControlDevice final : public ControlDevice {
   std::uint32_t FinishIoControl(std::span<std::uint8_t> output, std::uint32_t& bytes) override {
     std::lock_guard lock(mutex_);
     bytes = 0;
-    if (closed_) return abortedByClose_ ? kErrorOperationAborted : kErrorInvalidHandle;
-    if (!pending_) return kErrorInvalidParameter;
+    if (!request_) return closed_ ? kErrorInvalidHandle : kErrorInvalidParameter;
     DWORD n = 0;
-    if (!GetOverlappedResult(handle_, &request_.overlapped, &n, FALSE)) {
-      const DWORD err = LastErrorOr(kErrorGenFailure);
-      if (err != ERROR_IO_INCOMPLETE) pending_ = false;
-      return err;
+    std::uint32_t result = kErrorSuccess;
+    if (GetOverlappedResult(handle_, &request_->overlapped, &n, FALSE)) {
+      const std::size_t copied = std::min<std::size_t>({n, output.size(), request_->output.size()});
+      std::copy_n(request_->output.begin(), copied, output.begin());
+      bytes = static_cast<std::uint32_t>(copied);
+    } else {
+      result = LastErrorOr(kErrorGenFailure);
+      if (result == ERROR_IO_INCOMPLETE) return result;
     }
-    pending_ = false;
-    const std::size_t copied = std::min<std::size_t>({n, output.size(), request_.output.size()});
-    std::copy_n(request_.output.begin(), copied, output.begin());
-    bytes = static_cast<std::uint32_t>(copied);
-    return kErrorSuccess;
+    // The request has ended: its buffers, and a handle closed meanwhile, go.
+    request_.reset();
+    if (closed_) CloseHandle(handle_);
+    return result;
   }
 
   void CancelIo() override {
     std::lock_guard lock(mutex_);
-    if (!closed_ && pending_) ::CancelIo(handle_);
+    if (request_) Cancel(*request_);
   }
 
   void Close() override {
     std::lock_guard lock(mutex_);
     if (closed_) return;
-    if (pending_) {
-      ::CancelIo(handle_);
-      DWORD n = 0;
-      GetOverlappedResult(handle_, &request_.overlapped, &n, TRUE);
-      pending_ = false;
-      abortedByClose_ = true;
-    }
-    CloseHandle(handle_);
     closed_ = true;
+    if (request_) {
+      Cancel(*request_);  // the handle is closed once the result is fetched
+    } else {
+      CloseHandle(handle_);
+    }
   }
 
  private:
@@ -590,14 +614,24 @@ class Win32ControlDevice final : public ControlDevice {
     OVERLAPPED overlapped{};
     std::vector<std::uint8_t> input;
     std::vector<std::uint8_t> output;
+    DWORD starter = 0;  // the thread that started it
   };
+  static bool CanCancel(const Request& r) {
+    return CancelIoExAddress() != nullptr || GetCurrentThreadId() == r.starter;
+  }
+  void Cancel(Request& r) {
+    if (const CancelIoExFunction cancelEx = CancelIoExAddress()) {
+      cancelEx(handle_, &r.overlapped);
+    } else if (GetCurrentThreadId() == r.starter) {
+      ::CancelIo(handle_);
+    }
+  }
+
   std::mutex mutex_;
   HANDLE handle_;
   bool overlapped_;
   bool closed_ = false;
-  bool pending_ = false;
-  bool abortedByClose_ = false;
-  Request request_;
+  std::unique_ptr<Request> request_;  // started and its result not yet fetched
 };
 
 }  // namespace

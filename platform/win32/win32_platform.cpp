@@ -588,6 +588,9 @@ void Win32Windowing::Quit() {
 
 void Win32Windowing::ProcessMessages() {
   MSG m;
+  // Messages sent from other threads are handled also after the quit: their
+  // senders wait for them.
+  PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);
   while (!quitReceived_ && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
     if (m.message == WM_QUIT) {
       quitReceived_ = true;

@@ -287,6 +287,59 @@ TEST_F(ProfileManager, RegistrySlotsLoadFromTheirValuesAndGetFactoryValuesUnsave
   EXPECT_EQ(BytesOf(slot5), Bytes(sizeof slot5, 0));
 }
 
+TEST_F(ProfileManager, SavingAllSlotsGoesInSlotOrderToTheRegistryOrToTheirFiles) {
+  auto dm = Create();
+  std::vector<int> order;
+  for (int i = 0; i < TDM::kSlotCount; ++i) {
+    TqvProfile& slot = *dm->FProfileGroup[static_cast<std::size_t>(i)];
+    slot.OnBeforeSaveToRegistry = [&order, i](TMemoryStream&, bool&) { order.push_back(i); };
+    slot.OnBeforeSaveToFile = [&order, i](TMemoryStream&, bool&) { order.push_back(10 + i); };
+    TMOUSEPROFILEINFO p{};
+    dm->ReadProfileInfo(p, i);
+    p.ConfigInfo.ReportRate = static_cast<std::uint16_t>(200 + i);
+    dm->SaveBackToProfileInfo(p, i);
+  }
+  dm->SaveBackAllProfileInfo();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+  dm->SaveBackAllProfileInfoToRegistry();
+  dm->SaveBackAllProfileInfoToFile();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 10, 11, 12, 13, 14}));
+  for (int i = 0; i < TDM::kSlotCount; ++i) {
+    const std::string name = "Profile" + std::to_string(i + 1) + ".pfd";
+    EXPECT_EQ(As<TMOUSEPROFILEINFO>(*Value(name))->ConfigInfo.ReportRate, 200 + i);
+    EXPECT_EQ(As<TMOUSEPROFILEINFO>(File(name))->ConfigInfo.ReportRate, 200 + i);
+  }
+}
+
+TEST_F(ProfileManager, TheCurrentProfileLoadsFromANamedFileIntoItsSlotAndTheWorkingCopy) {
+  auto dm = Create();
+  const std::string other = "C:\\mine\\Other.pfd";
+  world.files.PutFile(other, Bytes(100, 0x5A));
+  const Bytes before = BytesOf(dm->FCurrentProfileInfo);
+  EXPECT_TRUE(dm->LoadCurrentProfileInfoFromFile(other));
+  EXPECT_EQ(dm->qvProfileGame1.Stream(), Bytes(100, 0x5A));
+  // The short record fills the start of the working copy; the rest stays.
+  const Bytes now = BytesOf(dm->FCurrentProfileInfo);
+  EXPECT_EQ(Bytes(now.begin(), now.begin() + 100), Bytes(100, 0x5A));
+  EXPECT_EQ(Bytes(now.begin() + 100, now.end()), Bytes(before.begin() + 100, before.end()));
+  EXPECT_FALSE(dm->LoadCurrentProfileInfoFromFile("C:\\mine\\Absent.pfd"));
+  EXPECT_EQ(BytesOf(dm->FCurrentProfileInfo)[99], 0x5A);
+}
+
+TEST_F(ProfileManager, TheGroupRecordIsWrittenToItsStreamOnlyAndItsResetIsSavedButNotReRead) {
+  auto dm = Create();
+  const Bytes stored = *Value("ProfileSettingGroup.pfd");
+  dm->FProfileSettingGroup.ProfileIndexOfProfileGroup[1] = 3;
+  dm->SaveBackToProfileGroupSettingInfo();
+  EXPECT_EQ(*Value("ProfileSettingGroup.pfd"), stored);
+  EXPECT_EQ(As<TProfileSettingGroup>(dm->qvProfileSettingGroup.Stream())->ProfileIndexOfProfileGroup[1], 3);
+
+  dm->RestoreProfileSettingGroupToDefault();
+  EXPECT_EQ(*Value("ProfileSettingGroup.pfd"), stored);  // the factory values, saved
+  EXPECT_EQ(dm->qvProfileSettingGroup.Stream(), stored);
+  EXPECT_EQ(dm->FProfileSettingGroup.ProfileIndexOfProfileGroup[1], 3);  // not re-read
+}
+
 // ---- resets -----------------------------------------------------------------------------
 
 TEST_F(ProfileManager, ResettingTheCurrentSlotKeepsOrUpdatesTheWorkingCopy) {
@@ -309,7 +362,20 @@ TEST_F(ProfileManager, ResettingTheCurrentSlotKeepsOrUpdatesTheWorkingCopy) {
   EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.B, 255);  // slot 1 blue
   dm->ReadProfileInfo(slot, 1);
   EXPECT_EQ(BytesOf(slot), BytesOf(dm->FCurrentProfileInfo));
-  EXPECT_TRUE(dm->RestoreProfileGroupToDefault(0));  // slot 0: not current, stream only
+  // Group 0's slot 0 is not current: its stream only, the working copy and
+  // the storage stay.
+  TMOUSEPROFILEINFO changed{};
+  dm->ReadProfileInfo(changed, 0);
+  changed.ConfigInfo.ReportRate = 500;
+  dm->SaveBackToProfileInfo(changed, 0);
+  const Bytes current = BytesOf(dm->FCurrentProfileInfo);
+  const int writes = world.registry.writes + world.files.writes;
+  EXPECT_TRUE(dm->RestoreProfileGroupToDefault(0));
+  dm->ReadProfileInfo(slot, 0);
+  EXPECT_EQ(slot.ConfigInfo.ReportRate, 125);
+  EXPECT_EQ(slot.ConfigInfo.LEDConfig.R, 255);
+  EXPECT_EQ(BytesOf(dm->FCurrentProfileInfo), current);
+  EXPECT_EQ(world.registry.writes + world.files.writes, writes);
 }
 
 TEST_F(ProfileManager, AResetKeepsMacrosAndKeyFunctionsBeyondTheFactoryOnes) {
@@ -363,13 +429,32 @@ TEST_F(ProfileManager, TheCpiResetClearsTenLevelsAndKeepsTheEleventh) {
   EXPECT_EQ(c.UseDiffentXY[0], 0);
   EXPECT_EQ(c.CurrentCPIIndex, 1);
 
-  dm->RestoreToDefaultLightAndReportAdvancedSetting();
-  EXPECT_EQ(c.ApplyAccelaration, 1);
-  EXPECT_EQ(c.FireKeySpeed, 5);
-  EXPECT_EQ(c.LEDConfig.R, 255);
   c.ReportRate = 1;
   dm->RestoreToDefaultReportRateSetting();
   EXPECT_EQ(c.ReportRate, 125);
+}
+
+TEST_F(ProfileManager, TheLightAndReportResetSetsItsTwelveFieldsAndNothingElse) {
+  auto dm = Create();
+  std::memset(&dm->FCurrentProfileInfo, 0xAB, sizeof(TMOUSEPROFILEINFO));
+  auto expected = std::make_unique<TMOUSEPROFILEINFO>(dm->FCurrentProfileInfo);
+  TMOUSECONFIGINFO& e = expected->ConfigInfo;
+  e.ApplyCPISettingEachProfile = 1;
+  e.ApplyAccelaration = 1;
+  e.ApplyDiffirentXY = 0;
+  e.FireKeySpeed = 5;
+  e.FireKeyCount = 2;
+  e.ReportRate = 125;
+  e.LEDConfig.BRIGHT_LEVEL = 2;
+  e.LEDConfig.BREATH_SPEED = 2;
+  e.LEDConfig.R = 255;
+  e.LEDConfig.G = 0;
+  e.LEDConfig.B = 0;
+  e.WheelLedOnOff = 1;
+  const int writes = world.registry.writes + world.files.writes;
+  dm->RestoreToDefaultLightAndReportAdvancedSetting();
+  EXPECT_EQ(BytesOf(dm->FCurrentProfileInfo), BytesOf(*expected));
+  EXPECT_EQ(world.registry.writes + world.files.writes, writes);  // nothing saved
 }
 
 TEST_F(ProfileManager, TheTestProfileHandlerLeavesAnEmptyStreamAndFillsAnyOther) {
@@ -378,16 +463,26 @@ TEST_F(ProfileManager, TheTestProfileHandlerLeavesAnEmptyStreamAndFillsAnyOther)
   dm->qvProfileTestRestoreToDefault(empty);
   EXPECT_TRUE(empty.empty());
 
+  std::memset(&dm->FTestProfileInfo, 0x77, sizeof(TMOUSEPROFILEINFO));
   dm->InitTestDefaultValue();
-  const auto& t = dm->FTestProfileInfo.ConfigInfo;
-  EXPECT_EQ(t.ButtonCount, 8);
-  EXPECT_EQ(t.ButtonFuncInfo[3].FunctionKind, 5u);
-  EXPECT_EQ(t.ButtonFuncInfo[3].FunctionCode, 0u);
-  EXPECT_EQ(t.ButtonFuncInfo[6].FunctionClass, 11);
-  EXPECT_EQ(t.ButtonFuncInfo[6].FunctionIndex, 14);
-  EXPECT_EQ(t.ButtonFuncInfo[6].FunctionKind, 19u);
-  EXPECT_EQ(t.ButtonFuncInfo[7].FuncData[3748], 0x80);
-  EXPECT_EQ(t.ButtonFuncInfo[5].FuncData[3748], 0x20);
+  // Exactly these values, zero in every other byte.
+  auto expected = std::make_unique<TMOUSEPROFILEINFO>();
+  std::memset(expected.get(), 0, sizeof(TMOUSEPROFILEINFO));
+  expected->ProfileHeader.FFileVersion = 258;
+  TMOUSECONFIGINFO& e = expected->ConfigInfo;
+  e.ButtonCount = 8;
+  const std::uint32_t kinds[5] = {1, 2, 3, 5, 4};
+  for (std::uint16_t k = 0; k < 8; ++k) {
+    TBUTTONFUNCINFO& b = e.ButtonFuncInfo[k];
+    b.ButtonIndex = k;
+    b.FunctionIndex = k < 5 ? k : 14;
+    b.FunctionClass = k < 5 ? 1 : 11;
+    b.FunctionKind = k < 5 ? kinds[k] : 19;
+  }
+  e.ButtonFuncInfo[5].FuncData[3748] = 0x20;
+  e.ButtonFuncInfo[6].FuncData[3748] = 0x40;
+  e.ButtonFuncInfo[7].FuncData[3748] = 0x80;
+  EXPECT_EQ(BytesOf(dm->FTestProfileInfo), BytesOf(*expected));
   EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.LEDConfig.R, 255);  // no slot colour
   EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.ButtonCount, 7);
   EXPECT_FALSE(Value("QDM7140ProfileTest.pfd"));  // nothing saved
@@ -436,6 +531,69 @@ TEST_F(ProfileManager, AValueOfTheWrongTypeIsTreatedAsMissingAndTheStartGoesOn) 
   EXPECT_EQ(globals.HidUsageAndPage, kVendorCollection);
 }
 
+TEST_F(ProfileManager, AStoredRecordThatCannotBeReadIsKeptThroughReloadsAndSaves) {
+  const Bytes huge(kMaxStoredRecordBytes + 1, 0x44);
+  for (const char* name : {"ALLPROFILE.pfd", "ProfileSettingGroup.pfd"}) {
+    for (const bool tooLarge : {true, false}) {
+      SCOPED_TRACE(std::string(name) + (tooLarge ? " too large" : " read fails"));
+      sim::SimWorld w;
+      sim::SimProcess p{w};
+      MonitorGlobals g;
+      { TDM first(p.platform(), g); }
+      const Bytes stored = tooLarge ? huge : Bytes(300, 0x55);
+      w.registry.SetValue(kHkeyCurrentUser, kKey, name, kRegBinary, stored);
+      if (!tooLarge) w.registry.SetUnreadable(kHkeyCurrentUser, kKey, name);
+      TDM dm(p.platform(), g);
+      EXPECT_TRUE(p.HasDebugLineContaining("the stored value is kept"));
+      // Factory values in memory.
+      EXPECT_EQ(dm.FProfileSettingGroup.ProfileIndexOfProfileGroup[1], 1);
+      EXPECT_EQ(dm.FAllProfileSettingInfo.Allgameset[0].SlotState, 1);
+      dm.LoadAllProfileInfoFromRegistry();
+      dm.LoadProfileGroupSettingInfoFromRegistry();
+      dm.SaveBackAllProfileSettingInfo();
+      dm.SaveProfileGroupSettingInfoToRegistry();
+      const auto now = w.registry.GetValue(kHkeyCurrentUser, kKey, name);
+      ASSERT_TRUE(now);
+      EXPECT_EQ(now->data, stored);
+    }
+  }
+}
+
+TEST_F(ProfileManager, AFileSlotWhoseFolderIsNotAFullPathReadsAndWritesNoFile) {
+  Create();
+  auto group = As<TProfileSettingGroup>(*Value("ProfileSettingGroup.pfd"));
+  for (const char* folder : {"", "Profile", "\\"}) {
+    SCOPED_TRACE(folder);
+    group->ProfileSettingList[0].FolderPath.SetUtf8(folder);
+    world.registry.SetValue(kHkeyCurrentUser, kKey, "ProfileSettingGroup.pfd", kRegBinary, BytesOf(*group));
+    for (const char* stray : {"Profile1.pfd", "\\Profile1.pfd", "Profile\\Profile1.pfd"}) {
+      world.files.PutFile(stray, Bytes(100, 0x5A));
+    }
+    const int writes = world.files.writes;
+    auto dm = Create();
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 125);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.R, 255);
+    EXPECT_EQ(world.files.writes, writes);
+    EXPECT_TRUE(process.HasDebugLineContaining("is not a full path"));
+  }
+}
+
+TEST_F(ProfileManager, TheStoredCurrentGameStaysASlotWhenNoSlotIsCurrent) {
+  Create();
+  auto group = As<TProfileSettingGroup>(*Value("ProfileSettingGroup.pfd"));
+  group->CurrentProfileGroup = 7;
+  world.registry.SetValue(kHkeyCurrentUser, kKey, "ProfileSettingGroup.pfd", kRegBinary, BytesOf(*group));
+  auto all = As<TALLGAMESINFO>(*Value("ALLPROFILE.pfd"));
+  for (const auto& [stored, saved] : {std::pair{3, 3}, std::pair{-1, 0}, std::pair{5, 0}}) {
+    all->CurrentGame = stored;
+    world.registry.SetValue(kHkeyCurrentUser, kKey, "ALLPROFILE.pfd", kRegBinary, BytesOf(*all));
+    auto dm = Create();
+    ASSERT_EQ(dm->FProfileIndex, -1);
+    dm->SaveBackAllProfileSettingInfo();
+    EXPECT_EQ(As<TALLGAMESINFO>(*Value("ALLPROFILE.pfd"))->CurrentGame, saved);
+  }
+}
+
 TEST_F(ProfileManager, AnUnreadableSlotFileGetsFactoryValuesInMemoryAndIsKept) {
   Create();
   const std::string path = std::string(kProfiles) + "Profile1.pfd";
@@ -446,8 +604,18 @@ TEST_F(ProfileManager, AnUnreadableSlotFileGetsFactoryValuesInMemoryAndIsKept) {
   EXPECT_TRUE(process.HasDebugLineContaining("profile slot 1 uses factory values"));
   EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 125);
   EXPECT_EQ(world.files.writes, writes);
+  dm->SaveBackAllProfileInfoToFile();
+  dm->SaveCurrentProfileInfoToFile(path);
+  EXPECT_EQ(world.files.writes, writes + 4);  // the four other slots
   world.files.SetUnreadable(path, false);
   EXPECT_EQ(*world.files.GetFile(path), Bytes(200, 0x33));
+  // A slot value in the registry that cannot be read is kept by every save.
+  world.registry.SetValue(kHkeyCurrentUser, kKey, "Profile4.pfd", kRegBinary, Bytes(50, 0x66));
+  world.registry.SetUnreadable(kHkeyCurrentUser, kKey, "Profile4.pfd");
+  dm->SaveBackAllProfileInfo();
+  dm->SaveProfileInfoToRegistry(3);
+  EXPECT_EQ(Value("Profile4.pfd"), Bytes(50, 0x66));
+  EXPECT_EQ(As<TMOUSEPROFILEINFO>(*Value("Profile5.pfd"))->ConfigInfo.ReportRate, 125);
 }
 
 TEST_F(ProfileManager, StoredIndexesOutsideTheirRangesNeverReachBeyondTheSlots) {
@@ -461,14 +629,41 @@ TEST_F(ProfileManager, StoredIndexesOutsideTheirRangesNeverReachBeyondTheSlots) 
     EXPECT_EQ(dm->FProfileSettingGroup.CurrentProfileGroup, current);  // taken as stored
     EXPECT_FALSE(dm->ReadCurrentProfileInfo());
     EXPECT_FALSE(dm->LoadCurrentProfileInfoFromRegistry());
+    EXPECT_FALSE(dm->LoadCurrentProfileInfoFromFile(std::string(kProfiles) + "Profile1.pfd"));
+    const int writes = world.registry.writes + world.files.writes;
+    const Bytes working = BytesOf(dm->FCurrentProfileInfo);
     dm->SaveCurrentProfileInfoToRegistry();
     dm->SaveCurrentProfileInfoToFile();
+    dm->SaveCurrentProfileInfoToFile(std::string(kProfiles) + "Other.pfd");
     dm->RestoreCurrentProfileInfoToDefault();
+    EXPECT_EQ(world.registry.writes + world.files.writes, writes);
+    EXPECT_EQ(BytesOf(dm->FCurrentProfileInfo), working);
     EXPECT_FALSE(dm->ChangeCurrentProfileFileNameAndPath("C:\\x.pfd"));
     EXPECT_TRUE(process.HasDebugLineContaining("selects no profile slot"));
     EXPECT_TRUE(dm->SwitchToProfileGroup(1));  // the other group still works
     EXPECT_EQ(dm->FProfileIndex, 1);
   }
+}
+
+TEST_F(ProfileManager, ASlotNamedLikeTheManagersOwnValuesIsNeverSavedOverThem) {
+  Create();
+  auto group = As<TProfileSettingGroup>(*Value("ProfileSettingGroup.pfd"));
+  const char* names[] = {"ALLPROFILE.pfd", "profilesettinggroup.PFD", "QDM7140ProfileTest.pfd", "QDM7140ProfileDef.pfd"};
+  for (int i = 0; i < 4; ++i) {
+    group->ProfileSettingList[i].StorageMode = 0;
+    group->ProfileSettingList[i].ProfileFileName.SetUtf8(names[i]);
+  }
+  world.registry.SetValue(kHkeyCurrentUser, kKey, "ProfileSettingGroup.pfd", kRegBinary, BytesOf(*group));
+  const Bytes all = *Value("ALLPROFILE.pfd");
+  auto dm = Create();
+  dm->SaveBackAllProfileInfo();
+  dm->SaveCurrentProfileInfoToRegistry();
+  dm->SaveProfileInfoToRegistry(1);
+  EXPECT_EQ(*Value("ALLPROFILE.pfd"), all);
+  EXPECT_EQ(*Value("ProfileSettingGroup.pfd"), BytesOf(*group));
+  EXPECT_FALSE(Value("QDM7140ProfileTest.pfd"));
+  EXPECT_FALSE(Value("QDM7140ProfileDef.pfd"));
+  EXPECT_EQ(Value("Profile5.pfd")->size(), 109896u);  // the fifth slot is saved
 }
 
 TEST_F(ProfileManager, AKeyThatCannotBeOpenedLeavesFactoryValuesInMemory) {

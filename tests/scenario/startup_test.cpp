@@ -90,6 +90,31 @@ TEST(Startup, SessionEndFinishesBeforeTheHandlerReturns) {
   EXPECT_EQ(program.DM(), nullptr);
 }
 
+TEST(Startup, ASessionEndWhileTheFormIsStillBeingCreatedEndsInOrder) {
+  SimWorld world;
+  SimProcess process(world);
+  auto& config = world.desktop.AddPeerWindow(kConfigClassName);
+  auto& q = process.queue();
+  bool handled = false;
+  // The form's creation handles messages while it reads the CPI stage.
+  q.StartTimer(1, [&] {
+    if (handled) return;
+    handled = true;
+    q.SendMessage(q.FindWindowByClass("ZEDEZAVadi"), kWmEndSession, 1, 0);
+    // Done before the handler returned.
+    EXPECT_EQ(config.Received(WM_MONITOR_CLOSED).size(), 1u);
+    EXPECT_EQ(world.mutexes["ZEDEZAVadi"], 0);
+    ASSERT_FALSE(world.devices.cpiBlocks.empty());
+    EXPECT_EQ(world.devices.cpiBlocks.back()[2], 0);  // NeedApplyNewCPI 0: the driver stops applying it
+  });
+  MonitorProgram program(process.platform());
+  ASSERT_TRUE(program.Start());
+  EXPECT_TRUE(handled);
+  EXPECT_TRUE(q.QuitRequested());
+  EXPECT_EQ(world.devices.cpiBlocks.size(), 1u);  // the rest of the creation was skipped
+  EXPECT_FALSE(program.Form()->bStartingUp);
+}
+
 class IncludeList : public ::testing::Test {
  protected:
   std::vector<std::string> Load(const char* ini) {

@@ -31,9 +31,10 @@ void StoreLanguage(SimWorld& world, std::int32_t index) {
 
 class Tray : public ::testing::Test {
  protected:
-  // English texts, which the tests read most easily.
+  // Chinese texts: every one differs from its source, so a text shown
+  // proves that it was translated.
   void SetUp() override {
-    StoreLanguage(world, 1);
+    StoreLanguage(world, 0);
     ASSERT_TRUE(program.Start());
   }
   ZEDEZAVadi& Form() { return *program.Form(); }
@@ -57,9 +58,9 @@ class Tray : public ::testing::Test {
 TEST_F(Tray, TheIconShowsWithTheHintOfTheProgram) {
   ASSERT_EQ(world.tray.icons.size(), 1u);
   EXPECT_EQ(world.tray.Icon()->owner, Form().Handle());
-  EXPECT_EQ(world.tray.Icon()->hint, "Gaming Mouse Driver");
-  EXPECT_EQ(world.desktop.FindByClass("ZEDEZAVadi")->title, "Gaming Mouse Monitor");
-  EXPECT_EQ(program.Application().Title, "Gaming Mouse Monitor");
+  EXPECT_EQ(world.tray.Icon()->hint, "游戏鼠标驱动程序");
+  EXPECT_EQ(world.desktop.FindByClass("ZEDEZAVadi")->title, "游戏鼠标监视器");
+  EXPECT_EQ(program.Application().Title, "游戏鼠标监视器");
 }
 
 TEST(TrayLanguage, AFirstStartShowsTheTextsInTheFirstLanguageAndAReloadSwitchesThem) {
@@ -98,9 +99,10 @@ TEST(TrayLanguage, AFirstStartShowsTheTextsInTheFirstLanguageAndAReloadSwitchesT
   EXPECT_NE(window->ControlWithText("硬件与软件信息："), nullptr);
 }
 
-TEST(TrayLanguage, AStoredIndexWithoutALanguageKeepsTheCurrentOne) {
+TEST(TrayLanguage, AStoredIndexWithoutALanguageKeepsTheSourceTextsAlsoOnAChineseSystem) {
   SimWorld world;
   SimProcess process(world);
+  world.locale.userAbbreviatedLanguageName = "CHS";
   StoreLanguage(world, 7);
   MonitorProgram program(process.platform());
   ASSERT_TRUE(program.Start());
@@ -146,7 +148,7 @@ TEST_F(Tray, ClickingTwiceWhileTheProgramStartsMayStartItTwice) {
 
 TEST_F(Tray, ARunningConfigurationProgramIsBroughtToTheFront) {
   auto& config = StartConfigProgram();
-  ChooseInMenu("Config");
+  ChooseInMenu("设置");
   world.tray.Click(/*rightButton=*/true);
   world.RunPending();
   EXPECT_EQ(world.desktop.foreground, config.handle);
@@ -157,13 +159,13 @@ TEST_F(Tray, TheMenuOffersConfigAndExitButNeverAbout) {
   world.tray.Click(true);
   world.RunPending();
   ASSERT_EQ(world.tray.menusShown.size(), 1u);
-  EXPECT_EQ(world.tray.menusShown[0], (std::vector<std::string>{"Config", "Exit"}));
+  EXPECT_EQ(world.tray.menusShown[0], (std::vector<std::string>{"设置", "退出"}));
   EXPECT_FALSE(process.queue().QuitRequested());  // closed without a choice
 }
 
 TEST_F(Tray, ExitTellsTheConfigurationProgramAndEndsTheLoop) {
   auto& config = StartConfigProgram();
-  ChooseInMenu("Exit");
+  ChooseInMenu("退出");
   world.tray.Click(true);
   world.RunPending();
   ASSERT_EQ(config.Received(WM_MONITOR_CLOSED).size(), 1u);
@@ -185,12 +187,33 @@ TEST_F(Tray, WmCloseAndTheSessionEndAlsoTellTheConfigurationProgram) {
   EXPECT_EQ(config.Received(WM_MONITOR_CLOSED).size(), 1u);
 }
 
+TEST(TrayIcon, AnAddThatTimesOutStillLeavesAnIconThatIsUpdatedAndRemoved) {
+  for (const int timeouts : {1, 2}) {
+    SimWorld world;
+    SimProcess process(world);
+    const WindowHandle owner = world.desktop.AddPeerWindow("Owner").handle;
+    world.tray.addsTimingOut = timeouts;
+    {
+      TTrayIcon icon(process.platform(), owner);
+      icon.SetHint("first");
+      icon.SetVisible(true);
+      ASSERT_EQ(world.tray.icons.size(), 1u);
+      icon.SetHint("second");
+      EXPECT_EQ(world.tray.Icon()->hint, "second");
+      icon.SetVisible(false);
+      EXPECT_TRUE(world.tray.icons.empty());
+      icon.SetVisible(true);
+    }
+    EXPECT_TRUE(world.tray.icons.empty());  // no ghost icon after the end
+  }
+}
+
 TEST_F(Tray, TheIconComesBackWhenTheShellRestartsInTheStateItHad) {
   const std::uint32_t taskbarCreated = world.RegisterWindowMessage("TaskbarCreated");
   world.tray.RestartShell(taskbarCreated);
   world.RunPending();
   ASSERT_EQ(world.tray.icons.size(), 1u);
-  EXPECT_EQ(world.tray.Icon()->hint, "Gaming Mouse Driver");
+  EXPECT_EQ(world.tray.Icon()->hint, "游戏鼠标驱动程序");
 
   Form().HideTrayIcon();  // as the lost mouse does, from its reader's thread
   world.RunPending();
@@ -205,9 +228,9 @@ TEST_F(Tray, TheFaceShowsOnlyThroughAboutAndHidesAgain) {
   EXPECT_EQ(window->width, 574);
   EXPECT_EQ(window->height, 638);
   EXPECT_FALSE(window->visible);
-  ASSERT_NE(window->ControlWithText("BitmapStateButton"), nullptr);
-  EXPECT_TRUE(window->ControlWithText("BitmapStateButton")->layout.visible);
-  for (const char* hidden : {"About", "OK", "Hardware & Software Information:", "Software Update Website:"}) {
+  ASSERT_NE(window->ControlWithText("位图状态按钮"), nullptr);
+  EXPECT_TRUE(window->ControlWithText("位图状态按钮")->layout.visible);
+  for (const char* hidden : {"关于", "确定", "硬件与软件信息：", "软件更新网站："}) {
     ASSERT_NE(window->ControlWithText(hidden), nullptr) << hidden;
     EXPECT_FALSE(window->ControlWithText(hidden)->layout.visible) << hidden;
   }

@@ -167,6 +167,25 @@ TEST_F(HidAccess, ReportsOfAnyLengthAreDeliveredAsFarAsTheBufferGoes) {
   EXPECT_EQ(h.RunningReaders(), 1);
 }
 
+TEST_F(HidAccess, ReadsThatKeepFailingArePacedWithAGrowingPause) {
+  world.devices.Plug();
+  auto& h = Make();
+  world.devices.failRead = 10;
+  const auto before = world.Now();
+  h.HidFindAndReadDevice(kVendorCollection, "*");
+  EXPECT_EQ(world.Now() - before, 1u + 2 + 4 + 8 + 16 + 32 + 64 + 100 + 100 + 100);
+  // A read that succeeds starts the pauses again from the first.
+  Input({8, 1});
+  world.devices.failRead = 2;
+  Input({8, 2});
+  const auto later = world.Now();
+  Input({8, 3});
+  EXPECT_EQ(deliveries.size(), 3u);
+  EXPECT_EQ(world.Now() - later, 0u);
+  EXPECT_EQ(later - before, 427u + 1 + 2);
+  EXPECT_EQ(h.RunningReaders(), 1);
+}
+
 TEST_F(HidAccess, ReportsArrivingWhileTheReaderIsBusyWaitForItsNextRead) {
   world.devices.Plug();
   auto& h = Make();

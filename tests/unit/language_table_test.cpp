@@ -2,6 +2,8 @@
 // damaged table leaves readable, and the table built into the monitor.
 #include <gtest/gtest.h>
 
+#include "common/text.h"
+#include "lang/language_table_io.h"
 #include "lang/qv_language.h"
 #include "platform/sim/sim_world.h"
 
@@ -197,6 +199,21 @@ TEST_F(LanguageTable, ImpossibleLanguageCountsAndLengthsAreSkippedWithoutHugeAll
   EXPECT_FALSE(Read(Stored(sources).Int32(1).Text(u"CH").Int32(-2).Text(u"Exit=x").bytes));
   EXPECT_TRUE(table.FResources.empty());
   EXPECT_EQ(table.FOriginal, (Lines{"Exit"}));
+}
+
+TEST_F(LanguageTable, ATableHoldsABoundedNumberOfLinesAndLanguages) {
+  std::u16string many;
+  for (int i = 0; i < 10000; ++i) many += Utf8ToUtf16(std::to_string(i)) + u"\n";
+  EXPECT_FALSE(Read(Stored().Text(many).Int32(1).Text(u"CH").Text(u"Exit=退出").bytes));
+  EXPECT_EQ(table.FOriginal.size(), kMaxTableLines);
+  ASSERT_EQ(table.FResources.size(), 1u);
+  EXPECT_TRUE(table.FResources[0].Lines.empty());
+  EXPECT_TRUE(DebugMentions("1809 lines beyond the table's 8192 dropped"));
+  Stored languages = Stored().Text(u"Exit").Int32(300);
+  for (int i = 0; i < 300; ++i) languages.Text(u"XX").Text(u"Exit=x");
+  EXPECT_FALSE(Read(languages.bytes));
+  EXPECT_EQ(table.FResources.size(), kMaxTableLanguages);
+  EXPECT_TRUE(DebugMentions("languages after the first 256 not read"));
 }
 
 TEST_F(LanguageTable, BytesAfterTheTableAreIgnoredAndReported) {

@@ -261,11 +261,15 @@ TEST_F(Language, ADestroyedFormIsNeverWalked) {
   EXPECT_EQ(state.qvParentFormCount(), 2);
   lang->SetLang("CH");
   EXPECT_EQ(second->Caption(), "退出");  // every registered form, whichever component switches
+  // The form's component goes (as it does with its form): the form is kept
+  // here only to show that no switch reaches it any more.
+  Part& label = form.Add("TLabel", "Label1", "Exit");
   secondLang.reset();
-  second.reset();
   EXPECT_EQ(state.qvParentFormCount(), 1);
   EXPECT_EQ(state.Forms(), (std::vector<TLangComponent*>{&form}));
-  lang->SetLang("US");  // would read the freed form
+  lang->SetLang("US");
+  EXPECT_EQ(label.Caption(), "Quit");
+  EXPECT_EQ(second->Caption(), "退出");
 }
 
 // ---- tables from files ----------------------------------------------------------------
@@ -305,9 +309,13 @@ TEST_F(Language, ADamagedQvLocalKeepsWhatCanBeReadAndTheEmbeddedTable) {
 }
 
 TEST_F(Language, AQvLocalThatCannotBeReadIsReportedAndLeftOut) {
-  world.files.PutFile(Local(), Bytes((16u << 20) + 1, 0));
-  auto big = Make(&form);
+  // Tables are a few kilobytes: a well-formed table beyond 1 MiB is not read.
+  Bytes big = WriteLanguageTable(TwoLanguages());
+  big.resize((1u << 20) + 1, 0);
+  world.files.PutFile(Local(), big);
+  auto tooLarge = Make(&form);
   EXPECT_TRUE(process.HasDebugLineContaining("qv.local not read"));
+  EXPECT_TRUE(tooLarge->Table().FResources.empty());
   world.files.PutFile(Local(), WriteLanguageTable(TwoLanguages()));
   world.files.SetUnreadable(Local());
   auto unreadable = Make(&form);
@@ -352,15 +360,25 @@ TEST_F(Language, LoadingAZeroLanguageFileReplacesOnlyTheSourceTexts) {
 
 // ---- locale --------------------------------------------------------------------------------
 
-TEST_F(Language, TheUsersLanguageIsAppliedAtLoadWhenTheTableHasIt) {
-  locale.userAbbreviatedLanguageName = "ENU";
-  auto english = Loaded(TwoLanguages());
-  EXPECT_FALSE(state.HasCurrentLanguage());
-  english.reset();
-  locale.userAbbreviatedLanguageName = "CHS";  // "ch" names the Chinese list
+TEST_F(Language, AtLoadOnlyAListNamedAsTheUsersLanguageInLowerCaseIsApplied) {
+  for (const char* user : {"ENU", "USA", "CHS", "CHT"}) {
+    locale.userAbbreviatedLanguageName = user;
+    auto builtIn = Loaded(TwoLanguages());  // "CH" and "US" are never taken
+    EXPECT_FALSE(state.HasCurrentLanguage()) << user;
+    EXPECT_EQ(state.TranslateText("Exit"), "Exit");
+  }
+  locale.userAbbreviatedLanguageName = "DEU";
+  TLanguageTable german;
+  german.FOriginal = {"Exit"};
+  german.FResources = {{"DE", {"Exit=Ende!"}}, {"de", {"Exit=Beenden"}}};
+  auto local = Loaded(german);
+  EXPECT_EQ(state.TranslateText("Exit"), "Beenden");
+  local.reset();
+  locale.userAbbreviatedLanguageName = "CHS";
   auto chinese = Loaded(TwoLanguages());
+  chinese->SetLang("CH");
   EXPECT_EQ(state.TranslateText("Exit"), "退出");
-  EXPECT_EQ(chinese->Lang(), "");
+  EXPECT_EQ(chinese->Lang(), "CH");
   // Automatic selection by the property goes through SetLang.
   locale.userAbbreviatedLanguageName = "USA";
   chinese->SetAutoSelect(true);

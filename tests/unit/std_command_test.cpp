@@ -177,11 +177,14 @@ TEST_F(StdCommand, WorkersKeepOneReadPendingAndPassEveryAnswerOn) {
   // An answer longer than the output buffer is cut to it.
   ASSERT_TRUE(world.devices.AnswerPendingRequest(std::vector<std::uint8_t>(40, 9)));
   EXPECT_EQ(answers.back().size(), 16u);
+  // The stop comes from the main thread, which cannot cancel the workers'
+  // read: the worker cancels it and has its result before the handle goes.
   c.StopMonitorDevice();
   EXPECT_FALSE(c.Active());
   EXPECT_EQ(world.kernel.LiveThreads(), 0u);
   EXPECT_EQ(world.devices.PendingRequests(), 0u);
   EXPECT_EQ(world.devices.OpenControlHandles(), 0u);
+  EXPECT_EQ(world.devices.requestsAbandoned, 0);
 }
 
 TEST_F(StdCommand, StartingAgainRestartsTheWorkersWithAFreshInitialisation) {
@@ -257,6 +260,7 @@ TEST_F(StdCommand, DestructionEndsTheWorkers) {
   command.reset();
   EXPECT_EQ(world.kernel.LiveThreads(), 0u);
   EXPECT_EQ(world.devices.OpenControlHandles(), 0u);
+  EXPECT_EQ(world.devices.requestsAbandoned, 0);
   EXPECT_EQ(world.Now() - before, 200u);
 }
 
