@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/globals.h"
+#include "imagedb/image_database.h"
 #include "lang/qv_language.h"
 #include "platform/platform.h"
 
@@ -32,6 +33,9 @@ class MonitorProgram {
   TApplication& Application() { return application_; }
   const MonitorGlobals& Globals() const { return globals_; }
   TTranslationState& Translation() { return translation_; }
+  // The program's picture database (Images\0409 beside the executable);
+  // null before Start and after Finish.
+  TImageDataBase* ImageDataBase() const { return images_.get(); }
 
  private:
   void ReleaseMutex();
@@ -44,6 +48,7 @@ class MonitorProgram {
   MonitorGlobals globals_;
   TTranslationState translation_;
   MutexHandle mutex_ = 0;
+  std::unique_ptr<TImageDataBase> images_;
   std::unique_ptr<TDM> dm_;
   std::unique_ptr<ZEDEZAVadi> form_;
 };
