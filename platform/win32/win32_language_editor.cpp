@@ -254,7 +254,9 @@ class EditorWindow final : public LanguageEditorView {
   }
 
   LRESULT OnNotify(NMHDR& n) {
-    if (n.idFrom == kTabControl1 && n.code == TCN_SELCHANGE && !showingTabs_) {
+    if (n.idFrom == kTabControl1 && n.code == TCN_SELCHANGING) {
+      EndCellEdit(true);  // what is being typed belongs to the tab being left
+    } else if (n.idFrom == kTabControl1 && n.code == TCN_SELCHANGE && !showingTabs_) {
       editor_->SelectTabOnPage(static_cast<int>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)));
     } else if (n.idFrom == kGrid && n.code == LVN_GETDISPINFOW) {
       auto& info = reinterpret_cast<NMLVDISPINFOW&>(n);
