@@ -185,6 +185,16 @@ void TqvLanguageDesignForm::GetSetTextList() {
 
 void TqvLanguageDesignForm::SaveTextList(const std::vector<std::string>& lines) {
   if (selected_ < 0) return;
+  // A memo without a single "source=translation" line would empty every
+  // grid: most likely Save was pressed on the empty memo by mistake.
+  const bool usable = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    const std::size_t eq = line.find('=');
+    return eq != std::string::npos && eq > 0;
+  });
+  if (!usable) {
+    view_.ShowMessage("The text list holds no line of the form text=translation; nothing was changed.");
+    return;
+  }
   const std::string& shortId = tabs_[static_cast<std::size_t>(selected_)].Hint;
   lang_->AddLang(shortId);
   TLanguageTable& table = lang_->Table();

@@ -72,7 +72,8 @@ class TqvLanguageDesignForm {
   void EditTranslation(int row, std::string_view text);
   void GetSetTextList();
   // The memo's lines "source=translation" become the source texts and, in
-  // the selected tab's language, their translations.
+  // the selected tab's language, their translations. Without any such line
+  // nothing changes.
   void SaveTextList(const std::vector<std::string>& lines);
   // Writes the tabs' languages to qv.local beside the executable; false (and
   // a message) when the file could not be written.

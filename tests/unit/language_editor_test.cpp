@@ -153,6 +153,9 @@ TEST_F(Editor, ThePastedTextListGoesToTheSelectedTabsLanguage) {
   editor->SelectTabOnPage(0);
   editor->GetSetTextList();
   EXPECT_EQ(view.popups, 1);
+  editor->SaveTextList({"no equals sign"});  // nothing to take: nothing changes
+  EXPECT_EQ(editor->Language().Table().FOriginal, (std::vector<std::string>{"Old"}));
+  EXPECT_EQ(view.messages.size(), 1u);
   editor->SaveTextList({"Exit=退出", "no equals sign", "=nothing", "Config=设置"});
   EXPECT_EQ(editor->Language().Table().FOriginal, (std::vector<std::string>{"Config", "Exit"}));
   EXPECT_EQ(editor->Language().Table().Find("0804")->Lines, (std::vector<std::string>{"Config=设置", "Exit=退出"}));

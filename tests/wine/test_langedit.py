@@ -66,15 +66,20 @@ class LanguageEditor(TrayMachine):
         self.assertEqual(rc, 0)
         return out.splitlines()
 
-    def rect(self, child, index=0):
-        rc, out = self.machine.tool("child-rect", EDITOR, child, index)
+    def rect(self, child, index=0, window=EDITOR):
+        rc, out = self.machine.tool("child-rect", window, child, index)
         return tuple(int(v) for v in out.split()) if rc == 0 else None
 
-    def click(self, child, index=0, dx=None, dy=None, button=1, repeat=1):
-        left, top, right, bottom = harness.wait_for(lambda: self.rect(child, index), "the control %s" % child)
-        x = left + (dx if dx is not None else (right - left) // 2)
-        y = top + (dy if dy is not None else (bottom - top) // 2)
-        self.xdotool("mousemove", x, y, "click", "--repeat", repeat, "--delay", 80, button)
+    def click(self, child, index=0, window=EDITOR):
+        left, top, right, bottom = harness.wait_for(lambda: self.rect(child, index, window), "the control %s" % child)
+        self.xdotool("mousemove", (left + right) // 2, (top + bottom) // 2, "click", 1)
+
+    def saved_table(self, expected_text):
+        def saved():
+            with open(self.local, "rb") as f:
+                data = f.read()
+            return expected_text.encode("utf-16-le") in data and data
+        return read_table(harness.wait_for(saved, "qv.local to be saved"))
 
     def test_a_language_named_by_a_locale_id_gets_a_tab_with_the_locales_name(self):
         self.put_table(["Config", "Exit"], [("CH", ["Exit=退出"]), ("0804", ["Exit=退出"]), ("US", ["Exit=Quit"])])
@@ -103,16 +108,8 @@ class LanguageEditor(TrayMachine):
         self.xdotool("type", "--delay", 30, "Pilote de souris")  # replaces the selected text
         self.xdotool("key", "Return")
         harness.wait_for(lambda: self.rect("Edit", 1) is None, "the cell edit to end")
-        before = os.path.getmtime(self.local)
         self.click("Save to language file")
-
-        def saved():
-            with open(self.local, "rb") as f:
-                data = f.read()
-            return "Gaming Mouse Driver".encode("utf-16-le") in data and data
-        data = harness.wait_for(saved, "qv.local to be saved")
-        self.assertGreaterEqual(os.path.getmtime(self.local), before)
-        sources, languages = read_table(data)
+        sources, languages = self.saved_table("Gaming Mouse Driver")
         self.assertEqual(sources, ["Gaming Mouse Driver", "Hello"])
         self.assertEqual(languages, [("040C", ["Gaming Mouse Driver=Pilote de souris", "Hello=Bonjour"])])
         self.end_editor(editor)
@@ -125,6 +122,25 @@ class LanguageEditor(TrayMachine):
         self.machine.tool("post", "ZEDEZAVadi", 7037)  # reload the settings
         self.assert_hint("Gaming Mouse Driver")
         self.end_monitor(monitor)
+
+    def test_the_pasted_text_list_replaces_the_source_texts(self):
+        self.put_table(["Old"], [("US", []), ("0407", [])])
+        editor = self.start_editor()
+        harness.wait_for(lambda: self.tabs() or None, "the tabs")
+        self.click("Get/Set Text List")
+        popup = "TqvLanguageTextList"
+        self.machine.wait_window(popup)
+        self.click("Edit", window=popup)
+        self.xdotool("type", "--delay", 30, "Exit=Beenden")
+        self.xdotool("key", "Return")
+        self.xdotool("type", "--delay", 30, "Config=Einstellungen")
+        self.click("Save", window=popup)
+        self.assertEqual(self.machine.tool("wait-no-window", popup, 20000)[0], 0)
+        self.click("Save to language file")
+        sources, languages = self.saved_table("Einstellungen")
+        self.assertEqual(sources, ["Config", "Exit"])
+        self.assertEqual(languages, [("0407", ["Config=Einstellungen", "Exit=Beenden"])])
+        self.end_editor(editor)
 
 
 if __name__ == "__main__":
