@@ -22,10 +22,12 @@ class MonitorProgram {
   MonitorProgram(const MonitorProgram&) = delete;
   MonitorProgram& operator=(const MonitorProgram&) = delete;
 
-  // Takes the single-instance mutex and creates DM and the form. False when
-  // another instance runs: nothing is created, nothing is shown.
+  // Takes the single-instance mutex and creates the image database, DM and
+  // the form. False when another instance runs: nothing is created, nothing
+  // is shown.
   bool Start();
-  // Releases the mutex, then destroys the form and DM, form first. Runs once.
+  // Releases the mutex, then destroys the form, DM and the image database,
+  // in that order. Runs once.
   void Finish();
 
   TDM* DM() const { return dm_.get(); }
