@@ -93,6 +93,23 @@ class LanguageEditor(TrayMachine):
         self.assertTrue(os.path.getsize(shot) > 0)
         self.end_editor(editor)
 
+    def test_eight_tabs_are_shown_at_a_time_and_next_page_moves_on_by_one(self):
+        ids = ["0407", "040C", "0410", "0411", "0412", "0413", "0416", "0419", "041D"]
+        self.put_table(["Exit"], [(i, []) for i in ids])
+        editor = self.start_editor()
+        first = harness.wait_for(lambda: self.tabs() or None, "the tabs")
+        self.assertEqual(len(first), 8, first)
+        self.click("Next Page")
+        second = harness.wait_for(lambda: (lambda t: t if t and t[0] != first[0] else None)(self.tabs()),
+                                  "the next page")
+        self.assertEqual([t.lstrip("*") for t in second[:7]], [t.lstrip("*") for t in first[1:]])
+        self.assertEqual(len(second), 8)
+        self.click("Next Page")  # eight tabs lie ahead: nothing moves
+        self.click("Prev Page")  # back to the first page only if Next stayed put
+        harness.wait_for(lambda: [t.lstrip("*") for t in self.tabs()] == [t.lstrip("*") for t in first],
+                         "the first page again")
+        self.end_editor(editor)
+
     def test_a_text_added_and_saved_in_the_window_translates_the_tray_hint(self):
         self.put_table(["Hello"], [("040C", ["Hello=Bonjour"])])
         editor = self.start_editor()
