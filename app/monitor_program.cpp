@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/monitor_form.h"
+#include "common/paths.h"
 #include "profile/dm.h"
 
 namespace zr {
@@ -28,6 +29,11 @@ bool MonitorProgram::Start() {
   // COM for the main thread on every version: the shell's functions (which
   // start the configuration program) want it, and so does Core Audio.
   platform_.audio.InitializeComApartment();
+  // The pictures of the forms, before any form exists.
+  if (!images_) {
+    images_ = std::make_unique<TImageDataBase>(
+        platform_.files, platform_.bitmaps, WithTrailingBackslash(platform_.files.ExecutableFolder()) + "Images\\0409");
+  }
   dm_ = std::make_unique<TDM>(platform_, globals_);
   form_ = std::make_unique<ZEDEZAVadi>(platform_, application_, *dm_, globals_, translation_);
   return true;
@@ -42,6 +48,7 @@ void MonitorProgram::Finish() {
   ReleaseMutex();
   form_.reset();
   dm_.reset();
+  images_.reset();
 }
 
 int RunMonitor(Platform& platform) {

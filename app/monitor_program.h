@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/globals.h"
+#include "imagedb/image_database.h"
 #include "lang/qv_language.h"
 #include "platform/platform.h"
 
@@ -21,10 +22,12 @@ class MonitorProgram {
   MonitorProgram(const MonitorProgram&) = delete;
   MonitorProgram& operator=(const MonitorProgram&) = delete;
 
-  // Takes the single-instance mutex and creates DM and the form. False when
-  // another instance runs: nothing is created, nothing is shown.
+  // Takes the single-instance mutex and creates the image database, DM and
+  // the form. False when another instance runs: nothing is created, nothing
+  // is shown.
   bool Start();
-  // Releases the mutex, then destroys the form and DM, form first. Runs once.
+  // Releases the mutex, then destroys the form, DM and the image database,
+  // in that order. Runs once.
   void Finish();
 
   TDM* DM() const { return dm_.get(); }
@@ -32,6 +35,9 @@ class MonitorProgram {
   TApplication& Application() { return application_; }
   const MonitorGlobals& Globals() const { return globals_; }
   TTranslationState& Translation() { return translation_; }
+  // The program's picture database (Images\0409 beside the executable);
+  // null before Start and after Finish.
+  TImageDataBase* ImageDataBase() const { return images_.get(); }
 
  private:
   // Also the program's part of a session end; the objects go when the
@@ -43,6 +49,7 @@ class MonitorProgram {
   MonitorGlobals globals_;
   TTranslationState translation_;
   MutexHandle mutex_ = 0;
+  std::unique_ptr<TImageDataBase> images_;
   std::unique_ptr<TDM> dm_;
   std::unique_ptr<ZEDEZAVadi> form_;
 };

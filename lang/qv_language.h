@@ -174,6 +174,8 @@ class TqvLanguage {
   bool SaveToFile(std::string_view fileName);
 
   TLanguageTable& Table() { return table_; }
+  // The supported locales keyed by language ID, in enumeration order.
+  const std::vector<TLocaleInfo>& LocalesByLanguageId() const { return localesById_; }
   const TLanguageTable& Table() const { return table_; }
 
   TOnLanguageChanged OnLanguageChanged;

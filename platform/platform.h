@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/audio.h"
+#include "platform/bitmaps.h"
 #include "platform/control_device.h"
 #include "platform/device_notify.h"
 #include "platform/device_setup.h"
@@ -39,6 +40,7 @@ struct Platform {
   OsFacts& os;
   DeviceSetup& deviceSetup;
   ServiceControl& services;
+  BitmapPort& bitmaps;
 };
 
 // Ports that replace those of another platform (benchmarks and fuzz targets
@@ -67,7 +69,8 @@ inline Platform WithOverrides(const Platform& base, const PlatformOverrides& o) 
                   base.hookLibrary,
                   base.os,
                   base.deviceSetup,
-                  base.services};
+                  base.services,
+                  base.bitmaps};
 }
 
 }  // namespace zr

@@ -18,10 +18,16 @@
 //                                             low-level keyboard hook appends "key down|up VK FLAGS"
 //                                             (hexadecimal; FLAGS as the hook gets them) for every key
 //   zrtool menu-shot OUT.bmp                  saves a picture of the open pop-up menu; prints X Y WIDTH HEIGHT
+//   zrtool tab-texts CLASS                    prints the caption of every tab of the first tab control in
+//                                             the window of CLASS (the selected one marked "*"); exit 1 when none
+//   zrtool child-rect CLASS CHILD [N]         prints the screen rectangle (LEFT TOP RIGHT BOTTOM) of the Nth
+//                                             (from 0; default 0) control in the window of CLASS whose text or
+//                                             class is CHILD; exit 1 when there is none
 //   zrtool reference-menu OUT.bmp X Y CAPTION...
 //                                             opens a pop-up menu of these captions at X, Y in this
 //                                             process and saves its picture the same way
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -235,6 +241,61 @@ int Usage() {
   return 2;
 }
 
+struct ChildSearch {
+  const wchar_t* what;
+  long long skip;  // matches to pass over
+  HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND h, LPARAM p) {
+  auto* s = reinterpret_cast<ChildSearch*>(p);
+  wchar_t cls[256] = {}, text[1024] = {};
+  GetClassNameW(h, cls, 255);
+  GetWindowTextW(h, text, 1023);
+  if ((lstrcmpiW(cls, s->what) == 0 || lstrcmpW(text, s->what) == 0) && s->skip-- == 0) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindChildOf(HWND parent, const wchar_t* what, long long index = 0) {
+  ChildSearch search{what, index, nullptr};
+  EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The tab control belongs to another process: its answer to TCM_GETITEMW is
+// written into memory of that process and read back from there.
+int PrintTabTexts(HWND window) {
+  HWND tabs = FindChildOf(window, WC_TABCONTROLW);
+  if (tabs == nullptr) return 1;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(tabs, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return 1;
+  constexpr int kChars = 512;
+  auto* remote = static_cast<unsigned char*>(
+      VirtualAllocEx(process, nullptr, sizeof(TCITEMW) + kChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+  const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+  const int selected = static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
+  for (int i = 0; remote != nullptr && i < count; ++i) {
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TCITEMW));
+    item.cchTextMax = kChars;
+    wchar_t text[kChars] = {};
+    WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+    WriteProcessMemory(process, remote + sizeof(TCITEMW), text, sizeof text, nullptr);
+    SendMessageW(tabs, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, remote + sizeof(TCITEMW), text, sizeof text - sizeof(wchar_t), nullptr);
+    std::printf("%s%s\n", i == selected ? "*" : "", Utf8(text).c_str());
+  }
+  if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return remote != nullptr ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -314,6 +375,20 @@ int wmain(int argc, wchar_t** argv) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(h, msg, w, l, SMTO_NORMAL, 30000, &result)) return 1;
     std::printf("%lld\n", static_cast<long long>(result));
+    return 0;
+  }
+  if (cmd == L"tab-texts") {
+    HWND h = Find(name);
+    return h == nullptr ? 1 : PrintTabTexts(h);
+  }
+  if (cmd == L"child-rect") {
+    if (argc < 4) return Usage();
+    HWND h = Find(name);
+    HWND child = h != nullptr ? FindChildOf(h, argv[3], Arg(argc, argv, 4, 0)) : nullptr;
+    if (child == nullptr) return 1;
+    RECT rc;
+    GetWindowRect(child, &rc);
+    std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right, rc.bottom);
     return 0;
   }
   if (cmd == L"mutex-exists") {

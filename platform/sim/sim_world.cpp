@@ -733,7 +733,8 @@ SimProcess::SimProcess(SimWorld& world, std::string exeFolder)
                 hookLibrary_,
                 world.os,
                 world.deviceSetup,
-                world.services} {
+                world.services,
+                world.bitmaps} {
   world_.files.AddFolder(files_.exeFolder);
 }
 

@@ -19,6 +19,7 @@
 #include "platform/sim/sim_audio.h"
 #include "platform/sim/sim_hooks.h"
 #include "platform/sim/sim_kernel.h"
+#include "platform/sim/sim_bitmaps.h"
 #include "platform/sim/sim_locale.h"
 #include "platform/sim/sim_setup.h"
 
@@ -370,6 +371,8 @@ class SimWorld {
   SimDeviceSetup deviceSetup;
   SimServices services;
   SimOsFacts os;
+  // Pictures loaded from the world's files.
+  SimBitmaps bitmaps{files};
   std::uint32_t RegisterWindowMessage(std::string_view name);
 
   // Named mutexes: name -> open handle count.

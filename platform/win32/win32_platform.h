@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_bitmaps.h"
 #include "platform/win32/win32_devices.h"
 #include "platform/win32/win32_hook_library.h"
 #include "platform/win32/win32_input_audio.h"
@@ -160,7 +161,8 @@ class Win32Platform {
                   hookLibrary_,
                   os_,
                   deviceSetup_,
-                  services_} {}
+                  services_,
+                  bitmaps_} {}
 
   Win32System system_;
   Win32Files files_;
@@ -175,6 +177,7 @@ class Win32Platform {
   Win32OsFacts os_;
   Win32DeviceSetup deviceSetup_;
   Win32Services services_;
+  Win32Bitmaps bitmaps_;
   std::unique_ptr<Win32Devices> realDevices_;
   Platform platform_;
 };
