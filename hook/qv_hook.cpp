@@ -427,22 +427,34 @@ void TqvHook::ComboKeyRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked) {
     c.nKeyValue1 = c.nKeyValue2 = 0;
     c.nScanKey1 = c.nScanKey2 = 0;
   }
-  InputPort& input = platform_.input;
-  const auto down = [&input](std::uint32_t left, std::uint32_t right) {
-    return (input.KeyState(static_cast<std::uint8_t>(left)) & 0x8000) != 0 ||
-           (input.KeyState(static_cast<std::uint8_t>(right)) & 0x8000) != 0;
+  // The modifiers held, in the order of the text's prefix; either side counts.
+  struct Modifier {
+    std::uint32_t left, right;
+    std::uint16_t bit;
+    const char* text;
+  };
+  static constexpr Modifier kModifiers[] = {{kVkLControl, kVkRControl, kModifierCtrl, "Ctrl+"},
+                                            {kVkLMenu, kVkRMenu, kModifierAlt, "Alt+"},
+                                            {kVkLWin, kVkRWin, kModifierWin, "Win+"},
+                                            {kVkLShift, kVkRShift, kModifierShift, "Shift+"}};
+  const auto down = [this](std::uint32_t key) {
+    return (platform_.input.KeyState(static_cast<std::uint8_t>(key)) & 0x8000) != 0;
   };
   std::string prefix;
-  if (down(kVkLControl, kVkRControl)) c.nModifier |= kModifierCtrl, prefix += "Ctrl+";
-  if (down(kVkLMenu, kVkRMenu)) c.nModifier |= kModifierAlt, prefix += "Alt+";
-  if (down(kVkLWin, kVkRWin)) c.nModifier |= kModifierWin, prefix += "Win+";
-  if (down(kVkLShift, kVkRShift)) c.nModifier |= kModifierShift, prefix += "Shift+";
+  for (const Modifier& m : kModifiers) {
+    if (down(m.left) || down(m.right)) {
+      c.nModifier |= m.bit;
+      prefix += m.text;
+    }
+  }
 
   const std::uint32_t elapsed =
       data.time >= FLastTimeKeyboardCombo ? data.time - FLastTimeKeyboardCombo : FLastTimeKeyboardCombo - data.time;
   if (elapsed > 100 || c.nKeyValue1 == 0 || c.nKeyValue1 == vk) {
-    // A new combination, the first key of one, or the first key again.
-    if (elapsed > 100) c.nKeyValue2 = 0, c.nScanKey2 = 0;
+    // A new combination, the first key of one, or the first key again; the
+    // second key is none in each case (a full pair was cleared above).
+    c.nKeyValue2 = 0;
+    c.nScanKey2 = 0;
     c.nKeyValue1 = vk;
     c.nKeyValue1Extended = extended;
     c.nScanKey1 = data.scanCode;
