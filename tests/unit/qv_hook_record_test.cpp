@@ -150,6 +150,8 @@ TEST_F(Recording, CombinationsJoinKeysWithin100msUnderTheModifiersHeld) {
        {false, false}},
       {"keys more than 100 ms apart", {{A, false, 1000}, {Bk, false, 1101}}, {"65 0 0 0 0 A", "66 0 0 0 0 B"},
        {false, false}},
+      {"keys exactly 100 ms apart", {{A, false, 1000}, {Bk, false, 1100}}, {"65 0 0 0 0 A", "65 0 66 0 0 A+B"},
+       {false, false}},
       {"Shift alone, and key-ups", {{kLShift, false, 1000}, {A, true, 1010}, {kLShift, true, 1020}}, {},
        {true, true, true}},
       {"every modifier in order, an extended key",
@@ -199,6 +201,10 @@ TEST_F(Recording, KeyboardMacroDelaysBetween10And2000msBecomeDelayItems) {
   };
   const Case cases[] = {
       {5, {"1 65 1 0 1000 A Down #1", "1 66 1 0 1005 B Down #2"}},
+      {10, {"1 65 1 0 1000 A Down #1", "1 66 1 0 1010 B Down #2"}},
+      {11, {"1 65 1 0 1000 A Down #1", "0 11 0 0 1011 11 ms #2", "1 66 1 0 1011 B Down #3"}},
+      {1999, {"1 65 1 0 1000 A Down #1", "0 1999 0 0 2999 1999 ms #2", "1 66 1 0 2999 B Down #3"}},
+      {2000, {"1 65 1 0 1000 A Down #1", "1 66 1 0 3000 B Down #2"}},
       {500, {"1 65 1 0 1000 A Down #1", "0 500 0 0 1500 500 ms #2", "1 66 1 0 1500 B Down #3"}},
       {2500, {"1 65 1 0 1000 A Down #1", "1 66 1 0 3500 B Down #2"}},
   };
