@@ -1,6 +1,9 @@
 #include "hook/qv_hook.h"
 
+#include <cstdlib>
 #include <string>
+
+#include "hook/key_code_table.h"
 
 namespace zr {
 
@@ -16,7 +19,88 @@ constexpr std::uintptr_t kWmXButtonUp = 0x020C;
 
 constexpr char kNotFoundText[] = "qvHook.dll can not be found!";
 
+struct MouseEventKind {
+  TMouseButtons button = TMouseButtons::BUTTON_NONE;
+  std::int32_t state = 1;  // 0 for the button-up messages
+  std::int16_t extra = 0;  // the X button number or the wheel delta
+};
+
+// The button, state and extra value of a mouse message; a positive wheel
+// delta is WHEELUP.
+MouseEventKind ClassifyMouseEvent(std::uintptr_t message, std::uint32_t mouseData) {
+  MouseEventKind k;
+  k.state = (message == kWmLButtonUp || message == kWmRButtonUp || message == kWmMButtonUp || message == kWmXButtonUp)
+                ? 0
+                : 1;
+  const auto high = static_cast<std::uint16_t>(mouseData >> 16);
+  switch (message) {
+    case kWmXButtonDown:
+    case kWmXButtonUp:
+      // The extra value is the X button number; above 32767 it does not fit
+      // the signed field and wraps as the platform's 16-bit value does.
+      k.extra = static_cast<std::int16_t>(high);
+      k.button = high == 1 ? TMouseButtons::XCLICK4 : high == 2 ? TMouseButtons::XCLICK5 : TMouseButtons::BUTTON_NONE;
+      break;
+    case kWmMouseWheel:
+      k.extra = static_cast<std::int16_t>(high);
+      k.button = k.extra > 0   ? TMouseButtons::WHEELUP
+                 : k.extra < 0 ? TMouseButtons::WHEELDOWN
+                               : TMouseButtons::BUTTON_NONE;
+      break;
+    case kWmLButtonDown:
+    case kWmLButtonUp:
+      k.button = TMouseButtons::LCLICK;
+      break;
+    case kWmRButtonDown:
+    case kWmRButtonUp:
+      k.button = TMouseButtons::RCLICK;
+      break;
+    case kWmMButtonDown:
+    case kWmMButtonUp:
+      k.button = TMouseButtons::MCLICK;
+      break;
+    default:
+      break;
+  }
+  return k;
+}
+
+// Virtual keys of the modifiers as low-level hooks see them.
+constexpr std::uint32_t kVkLWin = 0x5B, kVkRWin = 0x5C;
+constexpr std::uint32_t kVkLShift = 0xA0, kVkRShift = 0xA1, kVkLControl = 0xA2, kVkRControl = 0xA3, kVkLMenu = 0xA4,
+                        kVkRMenu = 0xA5;
+
+bool IsModifierKey(std::uint32_t vk) {
+  return (vk >= kVkLShift && vk <= kVkRMenu) || vk == kVkLWin || vk == kVkRWin;
+}
+
+constexpr char kDownText[] = "Down";
+constexpr char kUpText[] = "Up";
+constexpr char kMsText[] = "ms";
+
+constexpr TMouseButtonString kMouseButtonStrings[] = {
+    {TMouseButtons::LCLICK, "Mouse Click"},
+    {TMouseButtons::RCLICK, "Mouse Right Click"},
+    {TMouseButtons::MCLICK, "Mouse Middle Click"},
+    {TMouseButtons::XCLICK4, "Backward(Mouse) "},
+    {TMouseButtons::XCLICK5, "Forward(Mouse)"},
+    {TMouseButtons::WHEELUP, "Wheel up(Mouse)"},
+    {TMouseButtons::WHEELDOWN, "Wheel Down(Mouse)"},
+};
+
 }  // namespace
+
+const std::string& GetMouseButtonDescription(TMouseButtons button) {
+  // Made once, so that a lookup on the hook thread never allocates.
+  static const auto texts = [] {
+    std::array<std::string, 256> t;
+    for (auto it = std::rbegin(kMouseButtonStrings); it != std::rend(kMouseButtonStrings); ++it) {
+      t[static_cast<std::uint8_t>(it->MouseButton)] = it->ButtonDescription;
+    }
+    return t;
+  }();
+  return texts[static_cast<std::uint8_t>(button)];
+}
 
 TqvHook::TqvHook(Platform& platform) : platform_(platform) {
   FDLLLoaded = LoadHookLibrary() > 0;
@@ -148,39 +232,10 @@ void TqvHook::MouseHookProc(std::int32_t, std::uintptr_t message, const TMSLLHOO
     return;
   }
   if (injected) return;
-  const std::int32_t state =
-      (message == kWmLButtonUp || message == kWmRButtonUp || message == kWmMButtonUp || message == kWmXButtonUp) ? 0
-                                                                                                                : 1;
-  TMouseButtons button = TMouseButtons::BUTTON_NONE;
-  std::int16_t extra = 0;
-  const auto high = static_cast<std::uint16_t>(data.mouseData >> 16);
-  switch (message) {
-    case kWmXButtonDown:
-    case kWmXButtonUp:
-      // The extra value is the X button number; above 32767 it does not fit
-      // the signed field and wraps as the platform's 16-bit value does.
-      extra = static_cast<std::int16_t>(high);
-      button = high == 1 ? TMouseButtons::XCLICK4 : high == 2 ? TMouseButtons::XCLICK5 : TMouseButtons::BUTTON_NONE;
-      break;
-    case kWmMouseWheel:
-      extra = static_cast<std::int16_t>(high);
-      button = extra > 0 ? TMouseButtons::WHEELUP : extra < 0 ? TMouseButtons::WHEELDOWN : TMouseButtons::BUTTON_NONE;
-      break;
-    case kWmLButtonDown:
-    case kWmLButtonUp:
-      button = TMouseButtons::LCLICK;
-      break;
-    case kWmRButtonDown:
-    case kWmRButtonUp:
-      button = TMouseButtons::RCLICK;
-      break;
-    case kWmMButtonDown:
-    case kWmMButtonUp:
-      button = TMouseButtons::MCLICK;
-      break;
-    default:
-      break;
-  }
+  const MouseEventKind kind = ClassifyMouseEvent(message, data.mouseData);
+  const TMouseButtons button = kind.button;
+  const std::int32_t state = kind.state;
+  const std::int16_t extra = kind.extra;
   if (OnHookMouseAllButton) OnHookMouseAllButton(button, state, extra, blocked);
   if (!OnHookMouseButton) return;
   // Messages outside the mouse range have no state ordinal: no rule applies.
@@ -220,10 +275,311 @@ void TqvHook::ProcessDataEvent() {
     std::lock_guard lock(FRecordDataLock);
     entries.swap(FRecordDataToProcessList);
   }
-  // Blocks of kind 0 (a recorded mouse item) and 1 (a recorded key) are
-  // raised as the recording events; recording is not part of this program
-  // yet, so nothing queues them and every block is freed unseen.
-  entries.clear();
+  for (const auto& entry : entries) {
+    if (!entry) continue;
+    const TRecordDataBlock& b = *entry;
+    const std::size_t index = static_cast<std::size_t>(b[1]) | static_cast<std::size_t>(b[2]) << 8 |
+                              static_cast<std::size_t>(b[3]) << 16 | static_cast<std::size_t>(b[4]) << 24;
+    // An entry whose item is gone (a new recording freed it) raises nothing.
+    if (b[0] == kRecordDataKeyboardItem && OnRecordKeyboardMacroKey && index < FMacroKeyList.items.size()) {
+      const TMACROKEYHOOK& k = FMacroKeyList.items[index].second->FMacroKey;
+      OnRecordKeyboardMacroKey(k.nKeyType, k.nKeyValue, k.nKeyState, k.nKeyValueExtended, k.Time, k.MacroKeyString,
+                               k.MacroKeyStateString, FMacroKeyList);
+    } else if (b[0] == kRecordDataMouseItem && OnRecordMouseMacroKey && index < FMouseMacroKeyList.items.size()) {
+      const TMOUSEMACROKEY& m = FMouseMacroKeyList.items[index].second->FMOUSEMacroKey;
+      OnRecordMouseMacroKey(m.nKeyType, m.MouseButton, m.nKeyState, m.X, m.Y, m.Time, m.MacroKeyString,
+                            m.MacroKeyStateString, FMouseMacroKeyList);
+    }
+  }
+}
+
+void TqvHook::QueueRecordData(std::unique_ptr<TRecordDataBlock> block) {
+  if (!block) return;
+  {
+    std::lock_guard lock(FRecordDataLock);
+    FRecordDataToProcessList.push_back(std::move(block));
+  }
+  FGlobalDataEvent->Set();
+}
+
+// ---- recording: the operations --------------------------------------------------------
+
+template <TqvHook::KeyboardProc Proc>
+void TqvHook::KeyboardRecordCallback(void* owner, std::int32_t, std::uintptr_t, void* data, std::uint8_t* blocked) {
+  if (owner == nullptr || data == nullptr || blocked == nullptr) return;
+  bool b = *blocked != 0;
+  (static_cast<TqvHook*>(owner)->*Proc)(*static_cast<const TKBDLLHOOKSTRUCT*>(data), b);
+  *blocked = b ? 1 : 0;
+}
+
+void TqvHook::MouseRecordCallback(void* owner, std::int32_t, std::uintptr_t message, void* data,
+                                  std::uint8_t* blocked) {
+  if (owner == nullptr || data == nullptr || blocked == nullptr) return;
+  bool b = *blocked != 0;
+  static_cast<TqvHook*>(owner)->MouseMacroRecordProc(message, *static_cast<const TMSLLHOOKSTRUCT*>(data), b);
+  *blocked = b ? 1 : 0;
+}
+
+void TqvHook::EnableKeyboardSlot(HookLibraryCallback callback) {
+  if (HookLibrary* lib = Library()) {
+    lib->DisableKeyboardHook();
+    lib->EnableKeyboardHook(callback, this, 0);
+  }
+}
+
+void TqvHook::EnableMouseSlot(HookLibraryCallback callback) {
+  if (HookLibrary* lib = Library()) {
+    lib->DisableMouseHook();
+    lib->EnableMouseHook(callback, this, 0);
+  }
+}
+
+void TqvHook::RecordKeyboardSingleKey() {
+  EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::SingleKeyRecordProc>);
+}
+
+void TqvHook::StopRecordKeyboardSingleKey() { StopHookKeyboard(); }
+
+void TqvHook::RecordKeyboardComboKey() {
+  EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::ComboKeyRecordProc>);
+  FLastTimeKeyboardCombo = 0;
+}
+
+void TqvHook::StopRecordKeyboardComboKey() {
+  StopHookKeyboard();
+  FLastTimeKeyboardCombo = 0;
+}
+
+void TqvHook::RecordKeyboardMacroKey() {
+  // The slot is taken over first: the old recording's callback no longer
+  // runs when its items are freed.
+  StopHookKeyboard();
+  FMacroKeyList.items.clear();
+  EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::MacroKeyRecordProc>);
+}
+
+void TqvHook::StopRecordKeyboardMacroKey() {
+  StopHookKeyboard();
+  if (OnStopRecordKeyboardMacroKey) OnStopRecordKeyboardMacroKey(FMacroKeyList);
+  // What the handler did not take is freed, also without a handler.
+  FMacroKeyList.items.clear();
+}
+
+void TqvHook::RecordKeyboardMacroKeyEx() {
+  StopHookKeyboard();
+  FLastMacroKey = {};
+  FTotalMacroTime = 0;
+  FAllKeyState.fill(0);
+  FMacroKeyList.items.clear();
+  EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::MacroKeyExRecordProc>);
+}
+
+void TqvHook::StopRecordKeyboardMacroKeyEx() { StopRecordKeyboardMacroKey(); }
+
+void TqvHook::RecordMouseMacro() {
+  StopHookMouse();
+  FMouseMacroKeyList.items.clear();
+  FLastTimeMouseMacro = 0;
+  EnableMouseSlot(&TqvHook::MouseRecordCallback);
+}
+
+void TqvHook::StopRecordMouseMacro() {
+  StopHookMouse();
+  if (OnStopRecordMouseMacroKey) OnStopRecordMouseMacroKey(FMouseMacroKeyList);
+}
+
+// ---- recording: the events ------------------------------------------------------------
+
+void TqvHook::AppendMacroKey(std::uint16_t type, std::uint16_t state, std::uint16_t value, std::uint16_t extended) {
+  auto item = std::make_unique<TMacroKeyObject>();
+  item->FMacroKey.nKeyType = type;
+  item->FMacroKey.nKeyState = state;
+  item->FMacroKey.nKeyValue = value;
+  item->FMacroKey.nKeyValueExtended = extended;
+  FMacroKeyList.items.emplace_back(std::to_string(FMacroKeyList.items.size()), std::move(item));
+}
+
+void TqvHook::AppendMouseMacroKey(const TMOUSEMACROKEY& item) {
+  auto object = std::make_unique<TMOUSEMacroKeyObject>();
+  object->FMOUSEMacroKey = item;
+  FMouseMacroKeyList.items.emplace_back(std::to_string(FMouseMacroKeyList.items.size()), std::move(object));
+}
+
+void TqvHook::SingleKeyRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked) {
+  if (!OnRecordKeyboardSingleKey) return;
+  const std::int32_t extended = (data.flags & kLlkhfExtended) ? 1 : 0;
+  const std::int32_t state = (data.flags & kLlkhfUp) ? 0 : 1;
+  const auto vk = static_cast<std::int32_t>(data.vkCode);
+  OnRecordKeyboardSingleKey(vk, data.scanCode, state, extended, GetKeyDescription(vk, extended), blocked);
+}
+
+void TqvHook::ComboKeyRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked) {
+  const bool second = !OnRecordKeyboardComboKey;
+  if (second && !OnRecordKeyboardComboKey2) return;
+  // Key-ups and the modifiers themselves pass untouched.
+  if ((data.flags & kLlkhfUp) != 0 || IsModifierKey(data.vkCode)) return;
+  const auto extended = static_cast<std::uint16_t>(data.flags & kLlkhfExtended);
+  const auto vk = static_cast<std::uint16_t>(data.vkCode);
+  TCOMBOKEY& c = FComboKeyInfo;
+  FComboKeyString.clear();
+  c.nModifier = 0;
+  if (c.nKeyValue1 != 0 && c.nKeyValue2 != 0) {
+    c.nKeyValue1 = c.nKeyValue2 = 0;
+    c.nScanKey1 = c.nScanKey2 = 0;
+  }
+  // The modifiers held, in the order of the text's prefix; either side counts.
+  struct Modifier {
+    std::uint32_t left, right;
+    std::uint16_t bit;
+    const char* text;
+  };
+  static constexpr Modifier kModifiers[] = {{kVkLControl, kVkRControl, kModifierCtrl, "Ctrl+"},
+                                            {kVkLMenu, kVkRMenu, kModifierAlt, "Alt+"},
+                                            {kVkLWin, kVkRWin, kModifierWin, "Win+"},
+                                            {kVkLShift, kVkRShift, kModifierShift, "Shift+"}};
+  const auto down = [this](std::uint32_t key) {
+    return (platform_.input.KeyState(static_cast<std::uint8_t>(key)) & 0x8000) != 0;
+  };
+  std::string prefix;
+  for (const Modifier& m : kModifiers) {
+    if (down(m.left) || down(m.right)) {
+      c.nModifier |= m.bit;
+      prefix += m.text;
+    }
+  }
+
+  const std::uint32_t elapsed =
+      data.time >= FLastTimeKeyboardCombo ? data.time - FLastTimeKeyboardCombo : FLastTimeKeyboardCombo - data.time;
+  if (elapsed > 100 || c.nKeyValue1 == 0 || c.nKeyValue1 == vk) {
+    // A new combination, the first key of one, or the first key again; the
+    // second key is none in each case (a full pair was cleared above).
+    c.nKeyValue2 = 0;
+    c.nScanKey2 = 0;
+    c.nKeyValue1 = vk;
+    c.nKeyValue1Extended = extended;
+    c.nScanKey1 = data.scanCode;
+  } else if (c.nKeyValue2 == 0) {
+    c.nKeyValue2 = vk;
+    c.nKeyValue2Extended = extended;
+    c.nScanKey2 = data.scanCode;
+  }
+  FLastTimeKeyboardCombo = data.time;
+
+  if (c.nKeyValue1 != 0) {
+    std::string text = GetKeyDescription(c.nKeyValue1, c.nKeyValue1Extended);
+    if (c.nKeyValue2 != 0) text += "+" + GetKeyDescription(c.nKeyValue2, c.nKeyValue2Extended);
+    if (!text.empty()) {
+      FComboKeyString = prefix + text;
+      if (!second) {
+        OnRecordKeyboardComboKey(c.nKeyValue1, c.nKeyValue1Extended, c.nKeyValue2, c.nKeyValue2Extended, c.nModifier,
+                                 FComboKeyString);
+      } else {
+        OnRecordKeyboardComboKey2(c.nKeyValue1, static_cast<std::int32_t>(c.nScanKey1), c.nKeyValue1Extended,
+                                  c.nKeyValue2, static_cast<std::int32_t>(c.nScanKey2), c.nKeyValue2Extended,
+                                  c.nModifier, FComboKeyString);
+      }
+    }
+  }
+  blocked = true;
+}
+
+void TqvHook::MacroKeyRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked) {
+  if (!OnRecordKeyboardMacroKey) return;
+  const double time = static_cast<double>(data.time);
+  if (FLastTimeKeyboardMacro == 0) {
+    FLastTimeKeyboardMacro = data.time;
+  } else {
+    const std::uint32_t delay = data.time - FLastTimeKeyboardMacro;
+    if (delay > 10 && delay < 2000) {
+      AppendMacroKey(kMacroDelayItem, 0, static_cast<std::uint16_t>(delay), 0);
+      OnRecordKeyboardMacroKey(kMacroDelayItem, static_cast<std::int32_t>(delay), 0, 0, time, std::to_string(delay),
+                               kMsText, FMacroKeyList);
+    }
+    FLastTimeKeyboardMacro = data.time;
+  }
+  const std::int32_t extended = (data.flags & kLlkhfExtended) ? 1 : 0;
+  const std::int32_t state = (data.flags & kLlkhfUp) ? 0 : 1;
+  const auto vk = static_cast<std::int32_t>(data.vkCode);
+  AppendMacroKey(kMacroKeyItem, static_cast<std::uint16_t>(state), static_cast<std::uint16_t>(vk),
+                 static_cast<std::uint16_t>(extended));
+  OnRecordKeyboardMacroKey(kMacroKeyItem, vk, state, extended, time, GetKeyDescription(vk, extended),
+                           state == 1 ? kDownText : kUpText, FMacroKeyList);
+  blocked = true;
+}
+
+void TqvHook::MacroKeyExRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked) {
+  if (!OnRecordKeyboardMacroKeyEx || FMacroKeyList.items.size() > 500) return;
+  const std::int32_t extended = (data.flags & kLlkhfExtended) ? 1 : 0;
+  const std::int32_t state = (data.flags & kLlkhfUp) ? 0 : 1;
+  const auto vk = static_cast<std::int32_t>(data.vkCode);
+  // Keys beyond the 256 codes Windows uses are recorded but never marked held.
+  std::uint8_t unused = 0;
+  std::uint8_t& held = data.vkCode < FAllKeyState.size() ? FAllKeyState[data.vkCode] : unused;
+  bool newDelay = true;
+  if (FLastMacroKey.vkCode == 0) {
+    FLastMacroKey = data;
+    FTotalMacroTime = 0;
+    newDelay = false;
+  } else {
+    FTotalMacroTime = data.time - FLastMacroKey.time;
+    const bool same = FLastMacroKey.vkCode == data.vkCode &&
+                      (FLastMacroKey.flags & kLlkhfExtended) == (data.flags & kLlkhfExtended) &&
+                      (FLastMacroKey.flags & kLlkhfUp) == (data.flags & kLlkhfUp);
+    if (same && state == 1) {
+      newDelay = false;  // a held key repeating: the delay grows with the hold
+    } else {
+      FLastMacroKey = data;
+      if (state == 0) held = 0;
+    }
+  }
+  if (newDelay && FTotalMacroTime > 0) {
+    if (FTotalMacroTime > 65535) FTotalMacroTime = 65535;
+    AppendMacroKey(kMacroDelayItem, 0, static_cast<std::uint16_t>(FTotalMacroTime), 0);
+  }
+  if (held == 0) {
+    if (state == 1) held = 1;
+    AppendMacroKey(kMacroKeyItem, static_cast<std::uint16_t>(state), static_cast<std::uint16_t>(vk),
+                   static_cast<std::uint16_t>(extended));
+    OnRecordKeyboardMacroKeyEx(kMacroKeyItem, vk, state, extended, static_cast<double>(data.time), FTotalMacroTime,
+                               GetKeyDescription(vk, extended), state == 1 ? kDownText : kUpText, FMacroKeyList);
+  }
+  blocked = true;
+}
+
+void TqvHook::MouseMacroRecordProc(std::uintptr_t message, const TMSLLHOOKSTRUCT& data, bool&) {
+  if (!OnRecordMouseMacroKey || (data.flags & kLlmhfInjected) != 0) return;
+  MouseEventKind kind = ClassifyMouseEvent(message, data.mouseData);
+  // Macros read the wheel the other way round: a turn toward the user is up.
+  if (kind.button == TMouseButtons::WHEELUP) {
+    kind.button = TMouseButtons::WHEELDOWN;
+  } else if (kind.button == TMouseButtons::WHEELDOWN) {
+    kind.button = TMouseButtons::WHEELUP;
+  }
+  TMOUSEMACROKEY item;
+  item.X = static_cast<std::uint16_t>(data.x);
+  item.Y = static_cast<std::uint16_t>(data.y);
+  const double time = static_cast<double>(data.time);
+  if (FLastTimeMouseMacro == 0) {
+    FLastTimeMouseMacro = data.time;
+  } else if (FLastTimeMouseMacro > data.time) {
+    FLastTimeMouseMacro = data.time;  // back in time: nothing recorded
+    return;
+  } else {
+    const std::uint32_t delay = data.time - FLastTimeMouseMacro;
+    FLastTimeMouseMacro = data.time;
+    item.TimeValue = static_cast<std::uint16_t>(delay);
+    AppendMouseMacroKey(item);
+    OnRecordMouseMacroKey(kMacroDelayItem, TMouseButtons::BUTTON_NONE, 0, item.X, item.Y, time, std::to_string(delay),
+                          kMsText, FMouseMacroKeyList);
+  }
+  if (kind.button == TMouseButtons::BUTTON_NONE) return;
+  item.nKeyType = kMacroKeyItem;
+  item.nKeyState = static_cast<std::uint16_t>(kind.state);
+  item.MouseButton = kind.button;
+  AppendMouseMacroKey(item);
+  OnRecordMouseMacroKey(kMacroKeyItem, kind.button, kind.state, item.X, item.Y, time,
+                        GetMouseButtonDescription(kind.button), kind.state == 1 ? kDownText : kUpText,
+                        FMouseMacroKeyList);
 }
 
 }  // namespace zr

@@ -4,9 +4,12 @@
 // events, filtered by the hook rules its owner registers.
 //
 // Each device kind is idle, hooking (rule matching) or recording. Recording
-// (keys, key combinations and macros) takes over the same slots with
-// callbacks of its own and feeds the hand-off queue drained by
-// ProcessDataEvent; it is added beside the hooking operations below.
+// (a single key, a key combination, keyboard and mouse macros) takes over the
+// same slots with callbacks of its own: each Record operation replaces what
+// the slot of its kind held, each Stop empties it (rule matching comes back
+// only with StartHookKeyboard or StartHookMouse). Recorded items are raised
+// directly on the library's thread; an owner may hand items to the main
+// thread through the hand-off queue drained by ProcessDataEvent.
 #pragma once
 
 #include <array>
@@ -111,9 +114,100 @@ using TOnHookAllMouseButton =
     std::function<void(TMouseButtons AqvButton, std::int32_t AState, std::int16_t AExValue, bool& ABlocked)>;
 using TOnHookMouseMove = std::function<void(std::int32_t X, std::int32_t Y, double Time)>;
 
-// One entry of the hand-off queue: byte 0 the kind, bytes 1-4 the recorded
-// item it refers to.
+// One entry of the hand-off queue: byte 0 the kind (kRecordDataMouseItem or
+// kRecordDataKeyboardItem), bytes 1-4 the recorded item it refers to: its
+// position in its list, little-endian (a reference that fits 32 bits on
+// every platform and that a later recording cannot leave dangling).
 using TRecordDataBlock = std::array<std::uint8_t, 1026>;
+inline constexpr std::uint8_t kRecordDataMouseItem = 0;
+inline constexpr std::uint8_t kRecordDataKeyboardItem = 1;
+
+// ---- recording ----------------------------------------------------------------
+
+// One recorded keyboard item.
+struct TMACROKEYHOOK {
+  std::uint16_t nKeyType = 0;           // kMacroDelayItem or kMacroKeyItem
+  std::uint16_t nKeyState = 0;          // key item: 1 down, 0 up; delay item: 0
+  std::uint16_t nKeyValue = 0;          // key item: virtual-key code; delay item: milliseconds
+  std::uint16_t nKeyValueExtended = 0;  // key item: the extended-key flag; delay item: 0
+  double Time = 0;                      // not set by the recorders
+  std::string MacroKeyString;           // not set by the recorders
+  std::string MacroKeyStateString;      // not set by the recorders
+};
+
+// One recorded mouse item.
+struct TMOUSEMACROKEY {
+  std::uint16_t nKeyType = 0;   // kMacroDelayItem or kMacroKeyItem (a button)
+  std::uint16_t nKeyState = 0;  // button item: 1 down, 0 up; delay item: 0
+  TMouseButtons MouseButton = TMouseButtons::BUTTON_NONE;
+  std::uint16_t X = 0, Y = 0;    // the low 16 bits of the event's screen position
+  std::uint16_t TimeValue = 0;   // delay since the previous mouse event (low 16 bits); 0 for the first
+  double Time = 0;               // not set by the recorder
+  std::string MacroKeyString;    // not set by the recorder
+  std::string MacroKeyStateString;
+};
+
+inline constexpr std::uint16_t kMacroDelayItem = 0;
+inline constexpr std::uint16_t kMacroKeyItem = 1;
+
+// The combination being built.
+struct TCOMBOKEY {
+  std::uint16_t nKeyValue1 = 0;  // 0: none
+  std::uint16_t nKeyValue1Extended = 0;
+  std::uint16_t nKeyValue2 = 0;  // 0: none
+  std::uint16_t nKeyValue2Extended = 0;
+  std::uint16_t nModifier = 0;   // kModifierAlt | kModifierCtrl | kModifierShift | kModifierWin
+  std::uint32_t nScanKey1 = 0;
+  std::uint32_t nScanKey2 = 0;
+};
+inline constexpr std::uint16_t kModifierAlt = 1;
+inline constexpr std::uint16_t kModifierCtrl = 2;
+inline constexpr std::uint16_t kModifierShift = 4;
+inline constexpr std::uint16_t kModifierWin = 8;
+
+struct TMouseButtonString {
+  TMouseButtons MouseButton;
+  const char* ButtonDescription;
+};
+// The text of a mouse button ("Mouse Click", "Wheel up(Mouse)" ...), empty
+// for buttons without one.
+const std::string& GetMouseButtonDescription(TMouseButtons button);
+
+struct TMacroKeyObject {
+  TMACROKEYHOOK FMacroKey;
+};
+struct TMOUSEMacroKeyObject {
+  TMOUSEMACROKEY FMOUSEMacroKey;
+};
+// The recorded items in order; each item's string is its position ("0",
+// "1", ...).
+using TMacroKeyList = THookObjectList<TMacroKeyObject>;
+using TMouseMacroKeyList = THookObjectList<TMOUSEMacroKeyObject>;
+
+using TOnRecordKeyboardSingleKey =
+    std::function<void(std::int32_t Key, std::uint32_t ScanKey, std::int32_t AState, std::int32_t AKeyExtended,
+                       const std::string& SingleKeyString, bool& ABlocked)>;
+using TOnRecordKeyboardComboKey =
+    std::function<void(std::int32_t Key1, std::int32_t Key1Extended, std::int32_t Key2, std::int32_t Key2Extended,
+                       std::int32_t Modifier, const std::string& ComboKeyString)>;
+using TOnRecordKeyboardComboKey2 = std::function<void(
+    std::int32_t Key1, std::int32_t ScanKey1, std::int32_t Key1Extended, std::int32_t Key2, std::int32_t ScanKey2,
+    std::int32_t Key2Extended, std::int32_t Modifier, const std::string& ComboKeyString)>;
+using TOnRecordKeyboardMacroKey = std::function<void(
+    std::int32_t MacroType, std::int32_t Key1, std::int32_t AState, std::int32_t Extended, double Time,
+    const std::string& MacroKeyString, const std::string& MacroKeyStateString, const TMacroKeyList& KeyList)>;
+using TOnRecordKeyboardMacroKeyEx = std::function<void(
+    std::int32_t MacroType, std::int32_t Key1, std::int32_t AState, std::int32_t Extended, double Time,
+    std::uint32_t TotalTime, const std::string& MacroKeyString, const std::string& MacroKeyStateString,
+    const TMacroKeyList& KeyList)>;
+using TOnRecordMouseMacroKey = std::function<void(
+    std::int32_t MacroType, TMouseButtons AButton, std::int32_t AState, std::uint16_t X, std::uint16_t Y,
+    double Time, const std::string& MacroKeyString, const std::string& MacroKeyStateString,
+    const TMouseMacroKeyList& MouseRecordList)>;
+// The handler takes the items it keeps by moving them out of the list (or
+// swapping the whole list); the component frees whatever is left.
+using TOnStopRecordKeyboardMacroKey = std::function<void(TMacroKeyList& KeyoboardRecordList)>;
+using TOnStopRecordMouseMacroKey = std::function<void(const TMouseMacroKeyList& MouseRecordList)>;
 
 class TqvHook {
  public:
@@ -153,8 +247,42 @@ class TqvHook {
   void MouseHookProc(std::int32_t code, std::uintptr_t message, const TMSLLHOOKSTRUCT& data, bool& blocked);
 
   // Runs on the main thread when the data event is set: drains the hand-off
-  // queue in order.
+  // queue in order, raising the recording event of each recorded item the
+  // entries refer to.
   void ProcessDataEvent();
+  // Queues one entry for the main thread and sets the data event (from any
+  // thread).
+  void QueueRecordData(std::unique_ptr<TRecordDataBlock> block);
+
+  // ---- recording: each Record takes its kind's slot, each Stop empties it ----
+  void RecordKeyboardSingleKey();
+  void StopRecordKeyboardSingleKey();
+  void RecordKeyboardComboKey();
+  void StopRecordKeyboardComboKey();
+  // Frees the items of the previous recording. The time of the last key
+  // seen is kept: a recording started within 2000 ms of the previous one's
+  // last key begins with a delay item.
+  void RecordKeyboardMacroKey();
+  // Raises OnStopRecordKeyboardMacroKey with the list, then empties it.
+  void StopRecordKeyboardMacroKey();
+  void RecordKeyboardMacroKeyEx();
+  void StopRecordKeyboardMacroKeyEx();
+  void RecordMouseMacro();
+  // Raises OnStopRecordMouseMacroKey; the items stay until the next
+  // RecordMouseMacro.
+  void StopRecordMouseMacro();
+
+  // One event of each recording mode, as the library's callbacks run it.
+  void SingleKeyRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked);
+  void ComboKeyRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked);
+  void MacroKeyRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked);
+  void MacroKeyExRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked);
+  void MouseMacroRecordProc(std::uintptr_t message, const TMSLLHOOKSTRUCT& data, bool& blocked);
+
+  const TMacroKeyList& MacroKeyList() const { return FMacroKeyList; }
+  const TMouseMacroKeyList& MouseMacroKeyList() const { return FMouseMacroKeyList; }
+  const TCOMBOKEY& ComboKeyInfo() const { return FComboKeyInfo; }
+  const std::string& ComboKeyString() const { return FComboKeyString; }
 
   // Raised on the library's thread: handlers return at once and never wait
   // for the main thread.
@@ -163,6 +291,14 @@ class TqvHook {
   TOnHookMouseButton OnHookMouseButton;
   TOnHookAllMouseButton OnHookMouseAllButton;
   TOnHookMouseMove OnHookMouseMove;
+  TOnRecordKeyboardSingleKey OnRecordKeyboardSingleKey;
+  TOnRecordKeyboardComboKey OnRecordKeyboardComboKey;
+  TOnRecordKeyboardComboKey2 OnRecordKeyboardComboKey2;
+  TOnRecordKeyboardMacroKey OnRecordKeyboardMacroKey;
+  TOnRecordKeyboardMacroKeyEx OnRecordKeyboardMacroKeyEx;
+  TOnRecordMouseMacroKey OnRecordMouseMacroKey;
+  TOnStopRecordKeyboardMacroKey OnStopRecordKeyboardMacroKey;
+  TOnStopRecordMouseMacroKey OnStopRecordMouseMacroKey;
 
  private:
   // 1 when the library is (already) loaded with its entry points, else 0.
@@ -174,6 +310,16 @@ class TqvHook {
                                std::uint8_t* blocked);
   static void MouseCallback(void* owner, std::int32_t code, std::uintptr_t message, void* data,
                             std::uint8_t* blocked);
+  using KeyboardProc = void (TqvHook::*)(const TKBDLLHOOKSTRUCT&, bool&);
+  template <KeyboardProc Proc>
+  static void KeyboardRecordCallback(void* owner, std::int32_t code, std::uintptr_t message, void* data,
+                                     std::uint8_t* blocked);
+  static void MouseRecordCallback(void* owner, std::int32_t code, std::uintptr_t message, void* data,
+                                  std::uint8_t* blocked);
+  void EnableKeyboardSlot(HookLibraryCallback callback);
+  void EnableMouseSlot(HookLibraryCallback callback);
+  void AppendMacroKey(std::uint16_t type, std::uint16_t state, std::uint16_t value, std::uint16_t extended);
+  void AppendMouseMacroKey(const TMOUSEMACROKEY& item);
 
   Platform& platform_;
   bool FDLLLoaded = false;
@@ -185,6 +331,19 @@ class TqvHook {
   std::vector<std::unique_ptr<TRecordDataBlock>> FRecordDataToProcessList;
   std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;
   bool threadTerminated_ = false;
+
+  // Recording state; touched by the library's thread while a recording of
+  // its kind runs, by the operations above only while none runs.
+  TCOMBOKEY FComboKeyInfo;
+  std::string FComboKeyString;
+  TMacroKeyList FMacroKeyList;
+  TMouseMacroKeyList FMouseMacroKeyList;
+  std::uint32_t FLastTimeKeyboardCombo = 0;  // 0: none
+  std::uint32_t FLastTimeKeyboardMacro = 0;  // 0: none
+  TKBDLLHOOKSTRUCT FLastMacroKey{};          // vkCode 0: none
+  std::uint32_t FTotalMacroTime = 0;
+  std::array<std::uint8_t, 256> FAllKeyState{};  // 1: recorded down, its up not yet
+  std::uint32_t FLastTimeMouseMacro = 0;     // 0: none
 };
 
 }  // namespace zr

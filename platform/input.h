@@ -24,6 +24,10 @@ class InputPort {
   virtual bool InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) = 0;
   // One keyboard event of a virtual key.
   virtual bool InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) = 0;
+  // The key's state as the desktop's input has it at this moment (also on a
+  // hook's thread, for the event being hooked: the keys before it): the
+  // high bit is set while the key is down.
+  virtual std::int16_t KeyState(std::uint8_t virtualKey) = 0;
 };
 
 }  // namespace zr

@@ -17,6 +17,10 @@
 //                                             WM_MOUSEWHEEL it receives, until it is closed; its
 //                                             low-level keyboard hook appends "key down|up VK FLAGS"
 //                                             (hexadecimal; FLAGS as the hook gets them) for every key
+//   zrtool input-window LOG                   the same window (class "zrtool.Input"), which also appends
+//                                             "message keydown|keyup VK" for the key messages and
+//                                             "message lbuttondown|lbuttonup" for the left button
+//                                             messages it receives
 //   zrtool menu-shot OUT.bmp                  saves a picture of the open pop-up menu; prints X Y WIDTH HEIGHT
 //   zrtool tab-texts CLASS                    prints the caption of every tab of the first tab control in
 //                                             the window of CLASS (the selected one marked "*"); exit 1 when none
@@ -205,7 +209,19 @@ LRESULT CALLBACK WheelKeyboardHook(int code, WPARAM w, LPARAM l) {
   return CallNextHookEx(nullptr, code, w, l);
 }
 
+bool gLogMessages = false;
+
 LRESULT CALLBACK WheelProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  if (gLogMessages) {
+    char line[48] = {};
+    if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_KEYUP || msg == WM_SYSKEYUP) {
+      std::snprintf(line, sizeof line, "message %s %02X\n",
+                    (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) ? "keydown" : "keyup", static_cast<unsigned>(w));
+    } else if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP) {
+      std::snprintf(line, sizeof line, "message %s\n", msg == WM_LBUTTONDOWN ? "lbuttondown" : "lbuttonup");
+    }
+    if (line[0] != 0) AppendWheelLog(line);
+  }
   if (msg == WM_MOUSEWHEEL) {
     char line[32];
     std::snprintf(line, sizeof line, "wheel %d\n", static_cast<int>(GET_WHEEL_DELTA_WPARAM(w)));
@@ -216,13 +232,14 @@ LRESULT CALLBACK WheelProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   return DefWindowProcW(h, msg, w, l);
 }
 
-int WheelWindow(const wchar_t* log) {
+int WheelWindow(const wchar_t* log, bool logMessages) {
   gWheelLog = log;
+  gLogMessages = logMessages;
   WNDCLASSW wc = {};
   wc.lpfnWndProc = WheelProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = L"zrtool.Wheel";
+  wc.lpszClassName = logMessages ? L"zrtool.Input" : L"zrtool.Wheel";
   RegisterClassW(&wc);
   HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"wheel", WS_POPUP | WS_VISIBLE, 0, 0,
                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
@@ -300,7 +317,8 @@ int PrintTabTexts(HWND window) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 2 && std::wstring(argv[1]) == L"front-window") return FrontWindow();
-  if (argc == 3 && std::wstring(argv[1]) == L"wheel-window") return WheelWindow(argv[2]);
+  if (argc == 3 && std::wstring(argv[1]) == L"wheel-window") return WheelWindow(argv[2], false);
+  if (argc == 3 && std::wstring(argv[1]) == L"input-window") return WheelWindow(argv[2], true);
   if (argc == 2 && std::wstring(argv[1]) == L"foreground") {
     wchar_t cls[256] = {};
     if (HWND h = GetForegroundWindow()) GetClassNameW(h, cls, 255);

@@ -36,7 +36,20 @@ bool SimInput::Keyboard(std::uint32_t message, const TKBDLLHOOKSTRUCT& data, std
   TKBDLLHOOKSTRUCT copy = data;
   if (!Walk(Kind::Keyboard, code, message, &copy)) return false;
   delivered.push_back({Kind::Keyboard, message, {}, data});
+  if (data.vkCode < keysDown_.size()) {
+    const bool down = (data.flags & kLlkhfUp) == 0;
+    keysDown_[data.vkCode] = down;
+    // VK_LSHIFT..VK_RMENU in pairs; VK_SHIFT, VK_CONTROL, VK_MENU follow both.
+    if (data.vkCode >= 0xA0 && data.vkCode <= 0xA5) {
+      const std::uint32_t left = data.vkCode & ~1u;
+      keysDown_[0x10 + (left - 0xA0) / 2] = keysDown_[left] || keysDown_[left + 1];
+    }
+  }
   return true;
+}
+
+std::int16_t SimInput::KeyState(std::uint8_t virtualKey) {
+  return keysDown_[virtualKey] ? static_cast<std::int16_t>(0x8000) : std::int16_t{0};
 }
 
 bool SimInput::Wheel(int delta, bool injected) {

@@ -5,6 +5,7 @@
 // the event. What reaches the programs is recorded.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -74,6 +75,10 @@ class SimInput final : public InputPort {
   bool GetCursorPos(int& x, int& y) override;
   bool InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) override;
   bool InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) override;
+  // As Windows keeps it: a key event that reached the programs sets or
+  // clears its key, and a left or right Shift, Ctrl or Alt the generic one
+  // too; a swallowed event changes nothing.
+  std::int16_t KeyState(std::uint8_t virtualKey) override;
   int cursorX = 0, cursorY = 0;
   std::vector<InjectedEvent> injectedEvents;  // in order, whether or not a hook swallowed them
 
@@ -82,6 +87,7 @@ class SimInput final : public InputPort {
   bool Walk(Kind kind, std::int32_t code, std::uint32_t message, void* data);
   static constexpr std::size_t kMaxHooks = 16;
   std::list<Hook> hooks_;  // the most recent first
+  std::array<bool, 256> keysDown_{};
 };
 
 // The hook library as a program of the simulation loads it: one slot per

@@ -56,6 +56,8 @@ bool Win32Input::InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, 
   return SendInput(1, &input, sizeof input) == 1;
 }
 
+std::int16_t Win32Input::KeyState(std::uint8_t virtualKey) { return GetAsyncKeyState(virtualKey); }
+
 Win32Audio::~Win32Audio() {
   for (; comInitializations_ > 0; --comInitializations_) CoUninitialize();
 }

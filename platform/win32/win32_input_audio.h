@@ -14,6 +14,9 @@ class Win32Input final : public InputPort {
   bool GetCursorPos(int& x, int& y) override;
   bool InjectMouseEvent(std::uint32_t flags, int x, int y, std::int32_t data) override;
   bool InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, std::uint32_t flags) override;
+  // The asynchronous state: a low-level hook's thread has no keyboard
+  // input of its own, so its thread key state would lag behind.
+  std::int16_t KeyState(std::uint8_t virtualKey) override;
 };
 
 class Win32Audio final : public AudioPort {

@@ -5,6 +5,9 @@
 //                                  component's classification and rule walk,
 //                                  and the monitor's handler with its post of
 //                                  WM_HOOKED_BUTTON
+//   GetKeyDescription              one key text looked up, as every recorded key
+//                                  does on the hook library's thread, once the
+//                                  tables are built (target: at most 100 ns)
 //   InputReportThroughTheMonitor   one input report as the main thread gets it
 //                                  from the reader: a key report (its debugger
 //                                  line and the post of WM_DEVICE_KEY) or a CPI
@@ -29,6 +32,7 @@
 #include "app/messages.h"
 #include "app/monitor_form.h"
 #include "app/monitor_program.h"
+#include "hook/key_code_table.h"
 #include "platform/sim/sim_world.h"
 #include "profile/dm.h"
 
@@ -198,6 +202,30 @@ void InputReportThroughTheMonitor(benchmark::State& state) {
   }
 }
 BENCHMARK(InputReportThroughTheMonitor)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void GetKeyDescription(benchmark::State& state) {
+  // Plain and extended keys, keys that always arrive extended, the 224/225
+  // flags, other flags and codes outside the tables, in turn.
+  static constexpr std::int32_t kKeys[][2] = {{0x41, 0},    {0x0D, 1},  {0x2E, 225}, {0x6F, 1},  {0xB3, 0},
+                                              {0xA3, 1},    {0x28, 224}, {0xB8, 5},  {300, 0},   {-1, 1},
+                                              {0x5B, 1},    {0xDE, 0},  {0x70, 0},   {0xFF, 1},  {0x60, 0},
+                                              {0x00, 0}};
+  (void)zr::KeyCodeTables();  // built before the figures
+  std::size_t i = 0;
+  std::size_t length = 0;
+  const std::uint64_t before = gAllocations.load();
+  for (auto _ : state) {
+    const auto& key = kKeys[i++ & 15];
+    const std::string& text = zr::GetKeyDescription(key[0], key[1]);
+    benchmark::DoNotOptimize(text.data());
+    length += text.size();
+  }
+  const std::uint64_t allocations = gAllocations.load() - before;
+  state.counters["allocations_per_event"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
+  benchmark::DoNotOptimize(length);
+  if (allocations != 0) gAllocated = true;
+}
+BENCHMARK(GetKeyDescription)->Repetitions(5)->ReportAggregatesOnly(true);
 
 }  // namespace
 

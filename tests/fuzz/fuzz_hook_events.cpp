@@ -1,11 +1,14 @@
 // Input events as any bytes: rule lists of any content, then mouse and
-// keyboard events with any message number, wheel delta, flags and hook code,
-// through the simulated hook library into the hook component. Whatever the
-// handlers ask, a mouse move and injected mouse input are never swallowed.
+// keyboard events with any message number, wheel delta, flags, time and hook
+// code, through the simulated hook library into the hook component, rule
+// matching or one of the recording modes. Whatever the handlers ask, a mouse
+// move and injected mouse input are never swallowed, and a mouse macro
+// swallows nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "hook/qv_hook.h"
 #include "platform/sim/sim_world.h"
@@ -70,6 +73,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   hook->StartHookMouse();
   hook->StartHookKeyboard();
+  // The recording modes, with handlers that take everything they are given.
+  hook->OnRecordKeyboardSingleKey = [&](std::int32_t k, std::uint32_t, std::int32_t, std::int32_t,
+                                        const std::string& text, bool& blocked) {
+    sum += static_cast<unsigned>(k) + static_cast<unsigned>(text.size());
+    if (control & 4) blocked = true;
+  };
+  hook->OnRecordKeyboardComboKey2 = [&](std::int32_t k1, std::int32_t, std::int32_t, std::int32_t k2, std::int32_t,
+                                        std::int32_t, std::int32_t, const std::string& text) {
+    sum += static_cast<unsigned>(k1 + k2) + static_cast<unsigned>(text.size());
+  };
+  hook->OnRecordKeyboardMacroKey = [&](std::int32_t, std::int32_t k, std::int32_t, std::int32_t, double,
+                                       const std::string& text, const std::string&, const zr::TMacroKeyList& list) {
+    sum += static_cast<unsigned>(k) + static_cast<unsigned>(text.size() + list.items.size());
+  };
+  hook->OnRecordKeyboardMacroKeyEx = [&](std::int32_t, std::int32_t k, std::int32_t, std::int32_t, double,
+                                         std::uint32_t total, const std::string&, const std::string&,
+                                         const zr::TMacroKeyList&) { sum += static_cast<unsigned>(k) + total; };
+  hook->OnRecordMouseMacroKey = [&](std::int32_t, zr::TMouseButtons b, std::int32_t, std::uint16_t x, std::uint16_t,
+                                    double, const std::string& text, const std::string&,
+                                    const zr::TMouseMacroKeyList&) {
+    sum += static_cast<unsigned>(b) + x + static_cast<unsigned>(text.size());
+  };
+  const unsigned recording = (control >> 4) % 6;  // 0: rule matching
+  void (zr::TqvHook::*const modes[])() = {&zr::TqvHook::RecordKeyboardSingleKey,
+                                           &zr::TqvHook::RecordKeyboardComboKey,
+                                           &zr::TqvHook::RecordKeyboardMacroKey,
+                                           &zr::TqvHook::RecordKeyboardMacroKeyEx, &zr::TqvHook::RecordMouseMacro};
+  if (recording > 0) (hook.get()->*modes[recording - 1])();
+  const bool mouseRecorded = recording == 5;
 
   for (int events = 0; in.at < in.size && events < 256; ++events) {
     const std::uint8_t kind = in.Byte();
@@ -87,14 +119,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     in.Take(&m, sizeof m);
     if (kind & 2) message = 0x0200 + (message & 0x1F);  // mostly mouse messages
     const bool reached = world.input.Mouse(message, m, code);
-    if (!reached && (message == 0x0200 || (m.flags & zr::kLlmhfInjected) != 0)) __builtin_trap();
-    if (kind & 4) {
+    if (!reached && (message == 0x0200 || (m.flags & zr::kLlmhfInjected) != 0 || mouseRecorded)) __builtin_trap();
+    if ((kind & 4) && !mouseRecorded) {
       // The owner replaces the rules while the hook is stopped.
       hook->StopHookMouse();
       hook->RemoveAllMouseHookObject();
       hook->StartHookMouse();
     }
   }
+  if (recording == 3 || recording == 4) hook->StopRecordKeyboardMacroKey();
+  if (recording == 5) hook->StopRecordMouseMacro();
   hook.reset();
   (void)sum;
   return 0;

@@ -331,6 +331,17 @@ class WineMachine:
                            env=self.env, capture_output=True, text=True)
         return bool(r.stdout.split())
 
+    def close_window_program(self, process, cls):
+        """Ends a program that shows a window of class `cls`: WM_CLOSE to the
+        window (killed when it does not end), then waits for the window to go."""
+        if process.poll() is None:
+            self.tool("post", cls, 0x0010)  # WM_CLOSE
+            try:
+                process.wait(timeout=BOUND)
+            except subprocess.TimeoutExpired:
+                process.kill()
+        self.tool("wait-no-window", cls, int(BOUND * 1000))
+
     def wait_exit(self, process, timeout=BOUND):
         try:
             process.wait(timeout=timeout)

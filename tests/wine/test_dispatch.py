@@ -13,7 +13,6 @@ import subprocess
 import factory
 import harness
 
-WM_CLOSE = 0x0010
 WM_APP = 0x8000
 WM_APPLY_PROFILE = 7035
 CONFIG = "[IncludeHIDDeviceList]\nid1=HID\\VID_5A3C&PID_0001&MI_01&Col01\n"
@@ -50,19 +49,10 @@ class Dispatch(harness.WineTestCase):
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=stderr or subprocess.DEVNULL)
         self.machine.processes.append(monitor)
-        self.addCleanup(self.end, monitor, "ZEDEZAVadi")
+        self.addCleanup(self.machine.close_window_program, monitor, "ZEDEZAVadi")
         # The start-up's block and the first check's block: the reader runs.
         harness.wait_for(lambda: len(self.lines("ioctl 80008004")) >= 2, "the end of the start-up")
         return monitor
-
-    def end(self, process, cls):
-        if process.poll() is None:
-            self.machine.tool("post", cls, WM_CLOSE)
-            try:
-                process.wait(timeout=harness.BOUND)
-            except subprocess.TimeoutExpired:
-                process.kill()
-        self.machine.tool("wait-no-window", cls, int(harness.BOUND * 1000))
 
     def lines(self, prefix=""):
         if not os.path.exists(self.sim_log):
@@ -102,7 +92,7 @@ class Dispatch(harness.WineTestCase):
         start_up = [l for l in self.lines() if not l.startswith("reader-open")][:7]
         count = len(self.lines())
         peer = self.machine.start(self.folder + "\\zrCfg.exe")
-        self.addCleanup(self.end, peer, "TZRCFGMain")
+        self.addCleanup(self.machine.close_window_program, peer, "TZRCFGMain")
         self.machine.wait_window("TZRCFGMain")
         self.machine.tool("post", "TZRCFGMain", WM_APP + 1, WM_APPLY_PROFILE, 0)
         harness.wait_for(lambda: len(self.lines()) >= count + 7, "the exchanges of the apply")
@@ -117,7 +107,7 @@ class Dispatch(harness.WineTestCase):
         if os.path.exists(log):
             os.unlink(log)
         window = self.machine.start_tool("wheel-window", "Z:" + log.replace("/", "\\"))
-        self.addCleanup(self.end, window, "zrtool.Wheel")
+        self.addCleanup(self.machine.close_window_program, window, "zrtool.Wheel")
         self.machine.wait_window("zrtool.Wheel")
         self.start_monitor()
 

@@ -9,7 +9,6 @@ import subprocess
 import factory
 import harness
 
-WM_CLOSE = 0x0010
 WM_POWERBROADCAST = 0x0218
 PBT_APMSUSPEND = 0x0004
 PBT_APMRESUMEAUTOMATIC = 0x0012
@@ -32,21 +31,12 @@ class WheelHook(harness.WineTestCase):
             os.unlink(self.sim_log)
         # The wheel reaches a Wine window only while one lies under the pointer.
         window = self.machine.start_tool("wheel-window", "Z:" + self.wheel_log.replace("/", "\\"))
-        self.addCleanup(self.end, window, "zrtool.Wheel")
+        self.addCleanup(self.machine.close_window_program, window, "zrtool.Wheel")
         self.machine.wait_window("zrtool.Wheel")
         self.xdotool("mousemove", "500", "400")
 
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + list(args), env=self.machine.env, check=True)
-
-    def end(self, process, cls):
-        if process.poll() is None:
-            self.machine.tool("post", cls, WM_CLOSE)
-            try:
-                process.wait(timeout=harness.BOUND)
-            except subprocess.TimeoutExpired:
-                process.kill()
-        self.machine.tool("wait-no-window", cls, int(harness.BOUND * 1000))
 
     def store_current_profile(self, wheel_up_class):
         """The current profile's slot file, stored before the first start."""
@@ -64,7 +54,7 @@ class WheelHook(harness.WineTestCase):
                                        cwd=self.machine.c_path(self.folder), stdin=subprocess.DEVNULL,
                                        stdout=subprocess.DEVNULL, stderr=log)
         self.machine.processes.append(monitor)
-        self.addCleanup(self.end, monitor, "ZEDEZAVadi")
+        self.addCleanup(self.machine.close_window_program, monitor, "ZEDEZAVadi")
         # The first device check found the simulated mouse and ended with the
         # second CPI block (the start-up's own is the first): the rules are in.
         harness.wait_for(lambda: self.sim_lines("ioctl 80008004") >= 2, "the end of the start-up")
