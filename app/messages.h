@@ -12,6 +12,10 @@ namespace zr {
 inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmQueryEndSession = 0x0011;
 inline constexpr std::uint32_t kWmEndSession = 0x0016;
+inline constexpr std::uint32_t kWmPowerBroadcast = 0x0218;
+inline constexpr std::uintptr_t kPbtApmSuspend = 0x0004;
+inline constexpr std::uintptr_t kPbtApmResumeSuspend = 0x0007;     // resumed by the user
+inline constexpr std::uintptr_t kPbtApmResumeAutomatic = 0x0012;   // resumed, by the user or not
 
 // Between the monitor, its own components and the configuration program.
 inline constexpr std::uint32_t WM_APPLY_PROFILE = 7035;    // to the monitor: reload and push profiles

@@ -338,6 +338,15 @@ std::optional<std::intptr_t> ZEDEZAVadi::HandleMessage(std::uint32_t msg, std::u
     case kWmEndSession:
       if (wParam != 0) EndSession();
       return 0;
+    case kWmPowerBroadcast:
+      // After sleep the mouse may be back without re-enumerating, its
+      // settings lost: check it again as after a device change. Windows
+      // sends both resume events on a resume by the user; the debounce
+      // makes them one check.
+      if ((wParam == kPbtApmResumeAutomatic || wParam == kPbtApmResumeSuspend) && !destroyed_) {
+        TimerDeviceArrial->Restart();
+      }
+      return std::nullopt;
     default:
       return std::nullopt;
   }

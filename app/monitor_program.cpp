@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/monitor_form.h"
+#include "common/diagnostic_log.h"
 #include "common/paths.h"
 #include "profile/dm.h"
 
@@ -51,7 +52,9 @@ void MonitorProgram::Finish() {
   images_.reset();
 }
 
-int RunMonitor(Platform& platform) {
+namespace {
+
+int RunMonitorOn(Platform& platform) {
   try {
     MonitorProgram program(platform);
     if (!program.Start()) return 0;
@@ -61,6 +64,18 @@ int RunMonitor(Platform& platform) {
     platform.system.DebugOutput(std::string("zrmon ended by an error: ") + e.what());
   }
   return 0;
+}
+
+}  // namespace
+
+int RunMonitor(Platform& platform) {
+  const std::string logPath = DiagnosticLogPath(platform.files, platform.system);
+  if (logPath.empty()) return RunMonitorOn(platform);
+  DiagnosticLog log(platform.system, platform.files, logPath);
+  PlatformOverrides overrides;
+  overrides.system = &log;
+  Platform logged = WithOverrides(platform, overrides);
+  return RunMonitorOn(logged);
 }
 
 }  // namespace zr

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,15 @@ class FileSystem {
   // folder, which then takes the file's place. A failure at any point leaves
   // the previous file as it was. The folder is not created.
   virtual IoResult ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
+  // Appends the bytes at the file's end, creating the file when it is
+  // missing (the folder is not created). What was written before stays
+  // whatever happens to this write.
+  virtual IoResult AppendFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
+  // The file's size in bytes; nothing when there is no such file.
+  virtual std::optional<std::uint64_t> FileSize(std::string_view path) = 0;
+  // Gives a file another name in the same folder, replacing a file that has
+  // that name.
+  virtual bool MoveFileReplacing(std::string_view source, std::string_view target) = 0;
   virtual bool DeleteFile(std::string_view path) = 0;
   // Copies a file; with `failIfExists` false an existing target is
   // overwritten. The target's folder must exist.
@@ -50,6 +60,9 @@ class FileSystem {
   // The user's documents folder (the shell's personal folder), without a
   // trailing backslash; empty when the platform cannot tell.
   virtual std::string DocumentsFolder() = 0;
+  // The user's local (not roaming) application-data folder, without a
+  // trailing backslash; empty when the platform cannot tell.
+  virtual std::string LocalAppDataFolder() = 0;
   // The Windows folder, without a trailing backslash.
   virtual std::string WindowsFolder() = 0;
 };

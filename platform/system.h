@@ -9,6 +9,12 @@ namespace zr {
 
 using MutexHandle = std::uintptr_t;  // 0: none
 
+// The local date and time of day, as the system clock tells it.
+struct LocalDateTime {
+  std::uint16_t year = 0, month = 0, day = 0;  // month and day from 1
+  std::uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+
 class System {
  public:
   virtual ~System() = default;
@@ -22,6 +28,7 @@ class System {
   // Releases ownership and closes the handle.
   virtual void ReleaseMutex(MutexHandle mutex) = 0;
   virtual void DebugOutput(std::string_view text) = 0;
+  virtual LocalDateTime LocalTime() = 0;
   // A modal message box; the button the user chose.
   virtual int MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) = 0;
 };

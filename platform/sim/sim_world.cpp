@@ -210,6 +210,44 @@ IoResult SimFileSystem::ReplaceFile(std::string_view path, std::span<const std::
   return IoResult::Success();
 }
 
+IoResult SimFileSystem::AppendFile(std::string_view path, std::span<const std::uint8_t> bytes) {
+  const std::string n = Norm(path);
+  const std::string parent = ParentOf(n);
+  if (parent.empty() || !FolderExists(parent)) return IoResult::Failure("folder does not exist");
+  if (folders_.count(n) != 0) return IoResult::Failure("a folder has that name");
+  File& f = files_[n];
+  if (f.path.empty()) f.path = std::string(path);
+  if (f.unreadable) return IoResult::Failure("access denied");
+  // A full disk takes what fits, as a write to an open file does.
+  std::size_t take = bytes.size();
+  if (writeBudget_ >= 0) {
+    take = static_cast<std::size_t>(std::min<long long>(writeBudget_, static_cast<long long>(bytes.size())));
+    writeBudget_ -= static_cast<long long>(take);
+  }
+  f.bytes.insert(f.bytes.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+  if (take < bytes.size()) return IoResult::Failure("disk full");
+  return IoResult::Success();
+}
+
+std::optional<std::uint64_t> SimFileSystem::FileSize(std::string_view path) {
+  const auto it = files_.find(Norm(path));
+  if (it == files_.end()) return std::nullopt;
+  return it->second.bytes.size();
+}
+
+bool SimFileSystem::MoveFileReplacing(std::string_view source, std::string_view target) {
+  const auto from = files_.find(Norm(source));
+  const std::string n = Norm(target);
+  if (from == files_.end() || folders_.count(n) != 0) return false;
+  const auto to = files_.find(n);
+  if (to != files_.end() && to->second.unreadable) return false;  // held open by someone
+  File moved = std::move(from->second);
+  files_.erase(from);
+  moved.path = std::string(target);
+  files_[n] = std::move(moved);
+  return true;
+}
+
 bool SimFileSystem::DeleteFile(std::string_view path) { return files_.erase(Norm(path)) != 0; }
 
 bool SimFileSystem::CopyFile(std::string_view source, std::string_view target, bool failIfExists) {
@@ -530,6 +568,40 @@ void SimSystem::ReleaseMutex(MutexHandle mutex) {
   if (it == handles_.end()) return;
   --world_.mutexes[it->second];
   handles_.erase(it);
+}
+
+LocalDateTime SimSystem::LocalTime() {
+  // Days from 1970-01-01 of a civil date and back (proleptic Gregorian).
+  const auto daysFrom = [](int y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return static_cast<long long>(era) * 146097 + static_cast<long long>(doe) - 719468;
+  };
+  const LocalDateTime& s = clockStart;
+  const std::uint64_t ms = world_.Now() + s.milliseconds +
+                           1000ull * (s.second + 60ull * (s.minute + 60ull * s.hour));
+  long long z = daysFrom(s.year, s.month, s.day) + static_cast<long long>(ms / 86400000ull) + 719468;
+  const long long era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+  const long long y = static_cast<long long>(yoe) + era * 400 + (m <= 2);
+  const std::uint64_t inDay = ms % 86400000ull;
+  LocalDateTime t;
+  t.year = static_cast<std::uint16_t>(y);
+  t.month = static_cast<std::uint16_t>(m);
+  t.day = static_cast<std::uint16_t>(d);
+  t.hour = static_cast<std::uint16_t>(inDay / 3600000);
+  t.minute = static_cast<std::uint16_t>(inDay / 60000 % 60);
+  t.second = static_cast<std::uint16_t>(inDay / 1000 % 60);
+  t.milliseconds = static_cast<std::uint16_t>(inDay % 1000);
+  return t;
 }
 
 int SimSystem::MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {

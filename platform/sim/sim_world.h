@@ -79,14 +79,19 @@ class SimFileSystem final : public FileSystem {
   bool CreateFolder(std::string_view path) override;
   FileReadResult ReadFile(std::string_view path, std::size_t maxBytes) override;
   IoResult ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
+  IoResult AppendFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
+  std::optional<std::uint64_t> FileSize(std::string_view path) override;
+  bool MoveFileReplacing(std::string_view source, std::string_view target) override;
   bool DeleteFile(std::string_view path) override;
   bool CopyFile(std::string_view source, std::string_view target, bool failIfExists) override;
   // Per process; see SimProcessFiles.
   std::string ExecutableFolder() override { return "C:\\"; }
   std::string DocumentsFolder() override { return documents; }
   std::string WindowsFolder() override { return windows; }
+  std::string LocalAppDataFolder() override { return localAppData; }
 
   std::string documents = "C:\\users\\player\\Documents";
+  std::string localAppData = "C:\\users\\player\\AppData\\Local";
   std::string windows = "C:\\windows";
 
   // Test access. Folders along the path are created as needed.
@@ -248,6 +253,8 @@ class SimSystem final : public System {
   MutexHandle CreateOwnedMutex(std::string_view name, bool& alreadyExisted) override;
   void ReleaseMutex(MutexHandle mutex) override;
   void DebugOutput(std::string_view text) override { debugLines.emplace_back(text); }
+  // `clockStart` plus the virtual time.
+  LocalDateTime LocalTime() override;
   int MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) override;
 
   struct MessageBoxShown {
@@ -257,6 +264,7 @@ class SimSystem final : public System {
   };
   std::vector<std::string> debugLines;
   std::vector<MessageBoxShown> messageBoxes;
+  LocalDateTime clockStart{2026, 3, 14, 9, 26, 53, 0};
   // Runs between the existence test and the creation of a mutex (a race).
   std::function<void()> beforeCreateMutex;
 
@@ -417,6 +425,11 @@ class SimProcess {
     IoResult ReplaceFile(std::string_view p, std::span<const std::uint8_t> b) override {
       return world.ReplaceFile(p, b);
     }
+    IoResult AppendFile(std::string_view p, std::span<const std::uint8_t> b) override {
+      return world.AppendFile(p, b);
+    }
+    std::optional<std::uint64_t> FileSize(std::string_view p) override { return world.FileSize(p); }
+    bool MoveFileReplacing(std::string_view s, std::string_view t) override { return world.MoveFileReplacing(s, t); }
     bool DeleteFile(std::string_view p) override { return world.DeleteFile(p); }
     bool CopyFile(std::string_view s, std::string_view t, bool failIfExists) override {
       return world.CopyFile(s, t, failIfExists);
@@ -424,6 +437,7 @@ class SimProcess {
     std::string ExecutableFolder() override { return exeFolder; }
     std::string DocumentsFolder() override { return world.DocumentsFolder(); }
     std::string WindowsFolder() override { return world.WindowsFolder(); }
+    std::string LocalAppDataFolder() override { return world.LocalAppDataFolder(); }
     SimFileSystem& world;
     std::string exeFolder;
   };

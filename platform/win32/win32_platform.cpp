@@ -34,6 +34,12 @@ void Win32System::ReleaseMutex(MutexHandle mutex) {
 
 void Win32System::DebugOutput(std::string_view text) { OutputDebugStringW(Widen(text).c_str()); }
 
+LocalDateTime Win32System::LocalTime() {
+  SYSTEMTIME t{};
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
 int Win32System::MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
   return MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), flags);
 }
@@ -186,6 +192,40 @@ IoResult Win32Files::ReplaceFile(std::string_view path, std::span<const std::uin
   return IoResult::Success();
 }
 
+IoResult Win32Files::AppendFile(std::string_view path, std::span<const std::uint8_t> bytes) {
+  const std::wstring name = Widen(path);
+  Handle f;
+  // FILE_APPEND_DATA alone: every write goes to the end, also when another
+  // handle writes the same file.
+  f.h = CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f.h == INVALID_HANDLE_VALUE) return IoResult::Failure(ErrorText(GetLastError()));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD put = 0;
+    if (!WriteFile(f.h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr) || put == 0) {
+      return IoResult::Failure(ErrorText(GetLastError()));
+    }
+    done += put;
+  }
+  return IoResult::Success();
+}
+
+std::optional<std::uint64_t> Win32Files::FileSize(std::string_view path) {
+  const std::wstring name = Widen(path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool Win32Files::MoveFileReplacing(std::string_view source, std::string_view target) {
+  const std::wstring from = Widen(source), to = Widen(target);
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 bool Win32Files::DeleteFile(std::string_view path) {
   const std::wstring name = Widen(path);
   RealSystemFolder real;
@@ -219,6 +259,12 @@ std::string Win32Files::ExecutableFolder() {
     }
     buf.resize(buf.size() * 2);
   }
+}
+
+std::string Win32Files::LocalAppDataFolder() {
+  wchar_t buf[MAX_PATH] = {};
+  if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK) return {};
+  return Narrow(buf);
 }
 
 std::string Win32Files::DocumentsFolder() {

@@ -25,6 +25,7 @@ class Win32System final : public System {
   MutexHandle CreateOwnedMutex(std::string_view name, bool& alreadyExisted) override;
   void ReleaseMutex(MutexHandle mutex) override;
   void DebugOutput(std::string_view text) override;
+  LocalDateTime LocalTime() override;
   int MessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) override;
 };
 
@@ -35,12 +36,16 @@ class Win32Files final : public FileSystem {
   bool CreateFolder(std::string_view path) override;
   FileReadResult ReadFile(std::string_view path, std::size_t maxBytes) override;
   IoResult ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
+  IoResult AppendFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
+  std::optional<std::uint64_t> FileSize(std::string_view path) override;
+  bool MoveFileReplacing(std::string_view source, std::string_view target) override;
   bool DeleteFile(std::string_view path) override;
   bool CopyFile(std::string_view source, std::string_view target, bool failIfExists) override;
   // The executable's folder unless another one was given.
   std::string ExecutableFolder() override;
   std::string DocumentsFolder() override;
   std::string WindowsFolder() override;
+  std::string LocalAppDataFolder() override;
   // Another folder (ending with a backslash) to count as the executable's.
   void SetExecutableFolder(std::string folder) { executableFolder_ = std::move(folder); }
 

@@ -128,6 +128,7 @@ class CountingDebugOutput final : public zr::System {
   }
   void ReleaseMutex(zr::MutexHandle m) override { s_.ReleaseMutex(m); }
   void DebugOutput(std::string_view) override { ++lines; }
+  zr::LocalDateTime LocalTime() override { return s_.LocalTime(); }
   int MessageBox(std::string_view t, std::string_view c, std::uint32_t f) override { return s_.MessageBox(t, c, f); }
 
  private:

@@ -18,6 +18,7 @@ class QuietSystem final : public zr::System {
   }
   void ReleaseMutex(zr::MutexHandle) override {}
   void DebugOutput(std::string_view) override {}
+  zr::LocalDateTime LocalTime() override { return {}; }
   int MessageBox(std::string_view, std::string_view, std::uint32_t) override { return 1; }
 };
 

@@ -315,5 +315,55 @@ TEST_F(DeviceArrival, TheEndReleasesTheCpiScalingAndStopsTheReader) {
   EXPECT_EQ(world.devices.OpenCollections(), 0u);
 }
 
+// Sleep and resume: the mouse stays in (no device notification) but may have
+// lost its settings; a resume starts the same debounced check. Windows sends
+// the automatic resume first and, when a user woke the machine, the
+// suspend-resumed one after it.
+TEST_F(DeviceArrival, AResumeFromSleepChecksAndPushesAgainAfterTheDebounce) {
+  struct Case {
+    const char* name;
+    std::vector<std::uintptr_t> events;  // sent 200 ms apart
+    bool checks;
+  };
+  const Case cases[] = {
+      {"automatic", {kPbtApmSuspend, kPbtApmResumeAutomatic}, true},
+      {"by the user", {kPbtApmSuspend, kPbtApmResumeAutomatic, kPbtApmResumeSuspend}, true},
+      {"suspend-resumed alone", {kPbtApmResumeSuspend}, true},
+      {"suspend only", {kPbtApmSuspend}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lines.clear();
+    Include({kVendorId});
+    world.devices.Plug();
+    auto& form = Start();
+    const std::uint64_t from = world.Now();
+    for (std::size_t i = 0; i < c.events.size(); ++i) {
+      if (i != 0) world.AdvanceBy(200);
+      process.queue().SendMessage(form.Handle(), kWmPowerBroadcast, c.events[i], 0);
+    }
+    const std::uint64_t last = world.Now();
+    world.AdvanceBy(10000);
+    const std::vector<std::uint64_t> expected =
+        c.checks ? std::vector<std::uint64_t>{last + kCheckPush} : std::vector<std::uint64_t>{};
+    EXPECT_EQ(Times("reader-open", from), expected);
+    EXPECT_EQ(Times("ioctl 80008004", from), expected);
+    EXPECT_EQ(form.qvHIDData1->RunningReaders(), 1);
+    program->Finish();
+    program.reset();
+    world.devices.Unplug();
+  }
+}
+
+TEST_F(DeviceArrival, AResumeWithoutTheMouseFindsNoneAndPushesNothing) {
+  Include({kVendorId});
+  auto& form = Start();
+  const std::uint64_t from = world.Now();
+  process.queue().SendMessage(form.Handle(), kWmPowerBroadcast, kPbtApmResumeAutomatic, 0);
+  world.AdvanceBy(10000);
+  EXPECT_TRUE(Times("ioctl", from).empty());
+  EXPECT_EQ(form.qvHIDData1->RunningReaders(), 0);
+}
+
 }  // namespace
 }  // namespace zr

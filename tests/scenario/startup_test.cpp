@@ -146,5 +146,24 @@ TEST_F(IncludeList, NoFileNoSectionOrNoId1GivesAnEmptyList) {
   EXPECT_TRUE(Load("[IncludeHIDDeviceList]\nid1=\nid2=X\n").empty());
 }
 
+TEST(Startup, WithTheLogSwitchedOnTheDiagnosticLinesAlsoGoToTheLogFile) {
+  SimWorld world;
+  world.files.AddFolder(world.files.localAppData);
+  SimProcess process(world);
+  world.files.PutText(process.ExeFolder() + "config.ini", "[Diagnostics]\nLogFile=1\n");
+  world.registry.SetValue(kHkeyCurrentUser, "software\\software\\DAvezodev", "ALLPROFILE.pfd", kRegSz,
+                          {'h', 0, 0, 0});
+  auto& q = process.queue();
+  const TimerId t = q.StartTimer(1000, [&] { q.PostMessage(q.FindWindowByClass("ZEDEZAVadi"), kWmClose, 0, 0); });
+  EXPECT_EQ(RunMonitor(process.platform()), 0);
+  q.StopTimer(t);
+  ASSERT_TRUE(process.HasDebugLineContaining("is treated as missing"));
+  const auto log = world.files.GetFile(world.files.localAppData + "\\zrmon.log");
+  ASSERT_TRUE(log.has_value());
+  const std::string text(log->begin(), log->end());
+  EXPECT_EQ(text.rfind("2026-03-14 09:26:53.000 ", 0), 0u) << text;
+  EXPECT_NE(text.find("is treated as missing"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zr

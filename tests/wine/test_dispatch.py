@@ -74,6 +74,21 @@ class Dispatch(harness.WineTestCase):
         harness.wait_for(lambda: len(self.lines("ioctl 8000800c")) == 2, "the next stage at the driver")
         self.assertEqual(self.lines("ioctl 8000800c"), ["ioctl 8000800c 0500", "ioctl 8000800c 0100"])
 
+    def test_a_resume_from_sleep_checks_the_mouse_again(self):
+        self.start_monitor()
+        readers = len(self.lines("reader-open"))
+        blocks = len(self.lines("ioctl 80008004"))
+        # WM_POWERBROADCAST with PBT_APMRESUMEAUTOMATIC, then PBT_APMRESUMESUSPEND:
+        # one check after the debounce, with a new reader and the block.
+        self.machine.tool("post", "ZEDEZAVadi", 0x0218, 0x12, 0)
+        self.machine.tool("post", "ZEDEZAVadi", 0x0218, 0x07, 0)
+        harness.wait_for(lambda: len(self.lines("ioctl 80008004")) > blocks, "the block after the resume")
+        self.assertEqual(len(self.lines("reader-open")), readers + 1)
+        # Nothing else is pending: a stage report is the next thing the driver gets.
+        self.sim("wait", "2000", ";", "input", "0802010000000000")
+        harness.wait_for(lambda: self.lines("ioctl 8000800c"), "the stage at the driver")
+        self.assertEqual(len(self.lines("ioctl 80008004")), blocks + 1)
+
     def test_the_group_key_stores_group_1_and_pushes_its_profile(self):
         # The factory slots of both groups have the same levels: group 1's
         # slot gets a first level of 1200 CPI.
