@@ -46,7 +46,11 @@ def make_wine64_wrappers():
                        ("wineserver", 'exec %s "$@"' % WINE64_SERVER)):
         path = os.path.join(WRAPPERS, name)
         text = "#!/bin/sh\n" + line + "\n"
-        if not os.path.exists(path) or open(path).read() != text:
+        current = None
+        if os.path.exists(path):
+            with open(path) as f:
+                current = f.read()
+        if current != text:
             with open(path + ".new", "w") as f:
                 f.write(text)
             os.chmod(path + ".new", 0o755)
@@ -340,7 +344,8 @@ class WineMachine:
                 process.wait(timeout=BOUND)
             except subprocess.TimeoutExpired:
                 process.kill()
-        self.tool("wait-no-window", cls, int(BOUND * 1000))
+        # The tool's own wait ends first; the program's bound covers its start too.
+        self.tool("wait-no-window", cls, int(BOUND * 1000), timeout=2 * BOUND)
 
     def wait_exit(self, process, timeout=BOUND):
         try:
