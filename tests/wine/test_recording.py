@@ -108,7 +108,7 @@ class Recording(harness.WineTestCase):
         # Every key was swallowed: once a later key reaches the window, none
         # of the recorded ones had.
         self.xdotool("key", "c")
-        harness.wait_for(lambda: "message keydown 43" in self.window_lines(), "the key after the recording")
+        harness.wait_for(lambda: "message keyup 43" in self.window_lines(), "the key after the recording")
         self.assertEqual([l for l in self.window_lines() if l.startswith("message")],
                          ["message keydown 43", "message keyup 43"])
 
