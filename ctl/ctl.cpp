@@ -83,12 +83,18 @@ constexpr std::array<const char*, 6> kWheelActions = {"wheel up",     "wheel dow
 
 Node NumberOrNull(bool known, std::int64_t v) { return known ? Node::Number(v) : Node(); }
 
-Node KeyAction(std::uint16_t row) {
+// The named functions of the catalogue, for an entry that holds its row's
+// kind and code as well (an entry without a function holds zeros).
+Node KeyAction(const TBUTTONFUNCINFO& e) {
   static const std::map<std::uint16_t, const char*> kNames = {
       {0, "click"}, {1, "right click"}, {2, "middle click"}, {3, "backward"}, {4, "forward"},
       {static_cast<std::uint16_t>(kFunctionMicrophoneMute), "microphone mute"}};
-  const auto it = kNames.find(row);
-  return it != kNames.end() ? Node::Text(it->second) : Node();
+  const auto it = kNames.find(e.FunctionIndex);
+  if (it == kNames.end()) return Node();
+  const TFunctionCatalogueRow& row = FunctionCatalogue[e.FunctionIndex];
+  const bool consistent = e.FunctionKind == static_cast<std::uint32_t>(row.FunctionKind) &&
+                          e.FunctionCode == static_cast<std::uint32_t>(row.FunctionCode);
+  return consistent ? Node::Text(it->second) : Node();
 }
 
 Node WheelNode(const TBUTTONFUNCINFO& e, int direction) {
@@ -135,7 +141,7 @@ Node ProfileNode(const TMOUSEPROFILEINFO& p) {
     key.Add("function_class", Node::Number(e.FunctionClass));
     key.Add("function_kind", Node::Number(e.FunctionKind));
     key.Add("function_code", Node::Number(e.FunctionCode));
-    key.Add("action", KeyAction(e.FunctionIndex));
+    key.Add("action", KeyAction(e));
   }
   Node& led = n.Add("led", Node::Object());
   led.Add("r", Node::Number(c.LEDConfig.R));

@@ -213,7 +213,10 @@ TEST_F(Ctl, ProfilesReportsEachSlotsStateAndReadsWithoutWriting) {
   EXPECT_EQ(r.rc, ctl::kExitDone);
   for (const char* expected : {"state: unreadable", "state: wrong_size", "state: not_stored", "report_rate: 125",
                                "- level: 1, x: 800, y: 800, enabled: 1, sensor_x: 750, sensor_y: 750",
-                               "- key: 5, function: 30, function_class: 0, function_kind: 9, function_code: 13",
+                               "- key: 4, function: 4, function_class: 1, function_kind: 4, function_code: 5, "
+                               "action: forward\n",
+                               "- key: 7, function: 0, function_class: 0, function_kind: 0, function_code: 0, "
+                               "action: null\n",
                                "stored: HKCU\\software\\software\\DAvezodev\\ProfileSettingGroup.pfd"}) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
   }
