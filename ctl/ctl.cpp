@@ -1,7 +1,6 @@
 #include "ctl/ctl.h"
 
 #include <array>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
@@ -301,20 +300,19 @@ int Group(const Command& c) {
   if (c.args.size() != 1) return c.Refuse("group takes one argument, 0 or 1");
   const std::optional<int> group = ParseIndex(c.args[0], 1);
   if (!group) return c.Refuse("the group must be 0 or 1, not \"" + c.args[0] + "\"");
-  const TOptionsFromConfigFile options = TDM::ReadStorageOptions(c.platform);
-  const RecordPlace place = RecordPlace::Registry(options.ProfileRegFolder, TDM::kSettingGroupValue);
-  const StoredRecord stored = ReadRecord(c.platform, place, sizeof(TProfileSettingGroup));
-  if (!stored.Ok()) return c.Refuse(stored.problem + "; nothing written");
-  TProfileSettingGroup record;
-  std::memcpy(&record, stored.bytes.data(), sizeof record);
-  const std::int32_t slot = record.ProfileIndexOfProfileGroup[*group];
+  StoredRecord stored;
+  const std::unique_ptr<TProfileSettingGroup> record =
+      ReadGroupRecord(c.platform, TDM::ReadStorageOptions(c.platform), stored);
+  if (record == nullptr) return c.Refuse(stored.problem + "; nothing written");
+  const RecordPlace& place = stored.place;
+  const std::int32_t slot = record->ProfileIndexOfProfileGroup[*group];
   if (!TDM::IsProfileIndexInRange(slot)) {
     return c.Refuse("group " + std::to_string(*group) + " selects slot " + std::to_string(slot) +
                     ", which does not exist; nothing written");
   }
-  record.CurrentProfileGroup = *group;
+  record->CurrentProfileGroup = *group;
   const std::unique_ptr<TqvProfile> component = place.Component(c.platform);
-  component->Write(&record, sizeof record);
+  component->Write(record.get(), sizeof *record);
   try {
     if (!component->SaveStreamToRegistry()) return c.Refuse(place.Describe() + " could not be written");
   } catch (const StorageError& e) {
@@ -337,79 +335,61 @@ int Message(const Command& c, std::uint32_t msg, const char* done) {
   return ReportDelivery(SendToMonitor(c.platform, msg), done, c.out, c.err);
 }
 
-// The slot named by the first argument and its place, or a refusal.
+// The slot (0..4) and the file that the two arguments name, with the place
+// where the group record keeps the slot: `body` runs with them, or the
+// command is refused.
 struct SlotArgs {
   int slot = -1;
   RecordPlace place;
+  std::string file;
 };
 
-std::optional<SlotArgs> ReadSlotArgs(const Command& c, const char* name, int& exitCode) {
-  if (c.args.size() != 2) {
-    exitCode = c.Refuse(std::string(name) + " takes two arguments, SLOT and FILE");
-    return std::nullopt;
-  }
+int WithSlotAndFile(const Command& c, const char* name, const std::function<int(const SlotArgs&)>& body) {
+  if (c.args.size() != 2) return c.Refuse(std::string(name) + " takes two arguments, SLOT and FILE");
   const std::optional<int> slot = ParseIndex(c.args[0], TDM::kSlotCount - 1);
-  if (!slot) {
-    exitCode = c.Refuse("the slot must be 0..4, not \"" + c.args[0] + "\"");
-    return std::nullopt;
-  }
+  if (!slot) return c.Refuse("the slot must be 0..4, not \"" + c.args[0] + "\"");
   const TOptionsFromConfigFile options = TDM::ReadStorageOptions(c.platform);
-  const StoredRecord group = ReadRecord(
-      c.platform, RecordPlace::Registry(options.ProfileRegFolder, TDM::kSettingGroupValue), sizeof(TProfileSettingGroup));
-  if (!group.Ok()) {
-    exitCode = c.Refuse("where slot " + c.args[0] + " is stored is unknown: " + group.problem);
-    return std::nullopt;
-  }
-  TProfileSettingGroup record;
-  std::memcpy(&record, group.bytes.data(), sizeof record);
-  SlotArgs s{*slot, SlotPlace(options, record.ProfileSettingList[*slot], *slot)};
-  if (s.place.kind == RecordPlace::Kind::None) {
-    exitCode = c.Refuse(s.place.whyNone);
-    return std::nullopt;
-  }
-  return s;
+  StoredRecord stored;
+  const std::unique_ptr<TProfileSettingGroup> group = ReadGroupRecord(c.platform, options, stored);
+  if (group == nullptr) return c.Refuse("where slot " + c.args[0] + " is stored is unknown: " + stored.problem);
+  const SlotArgs s{*slot, SlotPlace(options, group->ProfileSettingList[*slot], *slot), c.args[1]};
+  if (s.place.kind == RecordPlace::Kind::None) return c.Refuse(s.place.whyNone);
+  return body(s);
 }
 
-int Export(const Command& c) {
-  int exitCode = kExitRefused;
-  const std::optional<SlotArgs> s = ReadSlotArgs(c, "export", exitCode);
-  if (!s) return exitCode;
-  const std::string& file = c.args[1];
-  const StoredRecord r = ReadRecord(c.platform, s->place, sizeof(TMOUSEPROFILEINFO));
+int Export(const Command& c, const SlotArgs& s) {
+  const StoredRecord r = ReadRecord(c.platform, s.place, sizeof(TMOUSEPROFILEINFO));
   if (r.state != StoredRecord::State::Ok && r.state != StoredRecord::State::WrongSize) return c.Refuse(r.problem);
   if (r.state == StoredRecord::State::WrongSize) c.err << "zrctl: warning: " << r.problem << "\n";
-  const IoResult w = c.platform.files.ReplaceFile(file, r.bytes);
-  if (!w.ok) return c.Refuse(file + " could not be written: " + w.error);
-  c.out << "slot " << s->slot << " (" << s->place.Describe() << ", " << r.bytes.size() << " bytes) exported to "
-        << file << "\n";
+  const IoResult w = c.platform.files.ReplaceFile(s.file, r.bytes);
+  if (!w.ok) return c.Refuse(s.file + " could not be written: " + w.error);
+  c.out << "slot " << s.slot << " (" << s.place.Describe() << ", " << r.bytes.size() << " bytes) exported to "
+        << s.file << "\n";
   return kExitDone;
 }
 
-int Import(const Command& c) {
-  int exitCode = kExitRefused;
-  const std::optional<SlotArgs> s = ReadSlotArgs(c, "import", exitCode);
-  if (!s) return exitCode;
-  const std::string& file = c.args[1];
-  const FileReadResult in = c.platform.files.ReadFile(file, sizeof(TMOUSEPROFILEINFO));
-  if (in.status == FileReadResult::Status::Missing) return c.Refuse(file + " does not exist; nothing written");
+int Import(const Command& c, const SlotArgs& s) {
+  const FileReadResult in = c.platform.files.ReadFile(s.file, sizeof(TMOUSEPROFILEINFO));
+  if (in.status == FileReadResult::Status::Missing) return c.Refuse(s.file + " does not exist; nothing written");
   if (in.status == FileReadResult::Status::TooLarge || (in.ok() && in.bytes.size() != sizeof(TMOUSEPROFILEINFO))) {
-    return c.Refuse(file + " is not exactly one profile record (" + std::to_string(sizeof(TMOUSEPROFILEINFO)) +
-                    " bytes)" + (in.ok() ? ", it has " + std::to_string(in.bytes.size()) : std::string(", it is larger")) +
+    return c.Refuse(s.file + " is not exactly one profile record (" + std::to_string(sizeof(TMOUSEPROFILEINFO)) +
+                    " bytes)" +
+                    (in.ok() ? ", it has " + std::to_string(in.bytes.size()) : std::string(", it is larger")) +
                     "; nothing written");
   }
-  if (!in.ok()) return c.Refuse(file + " cannot be read: " + in.error + "; nothing written");
-  const std::unique_ptr<TqvProfile> component = s->place.Component(c.platform);
+  if (!in.ok()) return c.Refuse(s.file + " cannot be read: " + in.error + "; nothing written");
+  const std::unique_ptr<TqvProfile> component = s.place.Component(c.platform);
   component->Write(in.bytes.data(), static_cast<std::int32_t>(in.bytes.size()));
-  const bool inFile = s->place.kind == RecordPlace::Kind::File;
+  const bool inFile = s.place.kind == RecordPlace::Kind::File;
   try {
-    const bool saved = inFile ? component->SaveStreamToFile(s->place.file) : component->SaveStreamToRegistry();
+    const bool saved = inFile ? component->SaveStreamToFile(s.place.file) : component->SaveStreamToRegistry();
     if (!saved) {
-      return c.Refuse(s->place.Describe() + " was not written (a stored record that cannot be read is kept)");
+      return c.Refuse(s.place.Describe() + " was not written (a stored record that cannot be read is kept)");
     }
   } catch (const StorageError& e) {
     return c.Refuse(std::string(e.what()) + "; the stored record is unchanged");
   }
-  c.out << "slot " << s->slot << " stored in " << s->place.Describe() << " from " << file << "\n";
+  c.out << "slot " << s.slot << " stored in " << s.place.Describe() << " from " << s.file << "\n";
   c.out << (inFile ? "a running monitor reads profile files when it starts\n"
                    : "a running monitor takes it on `zrctl apply`\n");
   return kExitDone;
@@ -445,8 +425,8 @@ int RunCtl(const std::vector<std::string>& args, Platform& platform, std::ostrea
   if (name == "group") return Group(c);
   if (name == "apply") return Message(c, WM_APPLY_PROFILE, "the monitor reloaded and applied the profiles");
   if (name == "reload") return Message(c, WM_RELOAD_SETTINGS, "the monitor reloaded the settings");
-  if (name == "export") return Export(c);
-  return Import(c);
+  if (name == "export") return WithSlotAndFile(c, "export", [&](const SlotArgs& s) { return Export(c, s); });
+  return WithSlotAndFile(c, "import", [&](const SlotArgs& s) { return Import(c, s); });
 }
 
 }  // namespace zr::ctl

@@ -154,6 +154,13 @@ bool StoredProfiles::AnythingRead() const {
   return false;
 }
 
+std::unique_ptr<TProfileSettingGroup> ReadGroupRecord(Platform& platform, const TOptionsFromConfigFile& options,
+                                                      StoredRecord& stored) {
+  stored = ReadRecord(platform, RecordPlace::Registry(options.ProfileRegFolder, TDM::kSettingGroupValue),
+                      sizeof(TProfileSettingGroup));
+  return Decode<TProfileSettingGroup>(stored);
+}
+
 StoredProfiles ReadStoredProfiles(Platform& platform) {
   StoredProfiles s;
   s.options = TDM::ReadStorageOptions(platform);
@@ -161,11 +168,9 @@ StoredProfiles ReadStoredProfiles(Platform& platform) {
   const std::string documents = platform.files.DocumentsFolder();
   if (!documents.empty()) s.profileFolder = TDM::ProfileFolderIn(documents, s.options);
   s.keyExists = platform.registry.KeyExists(kHkeyCurrentUser, s.options.ProfileRegFolder);
-  s.group = ReadRecord(platform, RecordPlace::Registry(s.options.ProfileRegFolder, TDM::kSettingGroupValue),
-                       sizeof(TProfileSettingGroup));
+  s.groupRecord = ReadGroupRecord(platform, s.options, s.group);
   s.global = ReadRecord(platform, RecordPlace::Registry(s.options.ProfileRegFolder, TDM::kAllSettingValue),
                         sizeof(TALLGAMESINFO));
-  s.groupRecord = Decode<TProfileSettingGroup>(s.group);
   s.globalRecord = Decode<TALLGAMESINFO>(s.global);
   const TProfileSettingGroup* g = s.GroupRecord();
   for (int i = 0; i < TDM::kSlotCount; ++i) {

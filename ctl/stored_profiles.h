@@ -76,6 +76,11 @@ RecordPlace SlotPlace(const TOptionsFromConfigFile& options, const TPROFILESETTI
 // Reads one record; nothing is created or written.
 StoredRecord ReadRecord(Platform& platform, const RecordPlace& place, std::size_t expectedSize);
 
+// The group record (ProfileSettingGroup.pfd) into `stored`, and the record
+// itself when it was read whole.
+std::unique_ptr<TProfileSettingGroup> ReadGroupRecord(Platform& platform, const TOptionsFromConfigFile& options,
+                                                      StoredRecord& stored);
+
 StoredProfiles ReadStoredProfiles(Platform& platform);
 
 }  // namespace zr::ctl

@@ -5,7 +5,6 @@ monitor it says so with exit code 3; a slot's record goes out to a file and
 back byte for byte; the JSON listing parses."""
 import json
 import os
-import shutil
 import struct
 import subprocess
 
@@ -22,9 +21,7 @@ class Ctl(harness.WineTestCase):
         self.folder = self.machine.install(config=CONFIG, programs=("zrmon-sim.exe", "zrsim.exe"), source="sim")
         self.machine.install(self.folder, config=CONFIG, programs=("zrctl.exe",), source="dist")
         self.sim_log = self.machine.c_path(self.folder + "\\sim.log")
-        self.profiles = os.path.join(self.machine.documents, "Profile")
-        shutil.rmtree(self.profiles, ignore_errors=True)
-        subprocess.run(["wine", "reg", "delete", GROUP_KEY, "/f"], env=self.machine.env, capture_output=True)
+        self.profiles = self.machine.forget_profiles()
         if os.path.exists(self.sim_log):
             os.unlink(self.sim_log)
 
