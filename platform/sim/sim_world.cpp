@@ -478,6 +478,13 @@ std::intptr_t SimQueue::SendMessage(WindowHandle window, std::uint32_t msg, std:
   return procedure(msg, wParam, lParam).value_or(0);
 }
 
+std::optional<std::intptr_t> SimQueue::SendMessageTimeout(WindowHandle window, std::uint32_t msg,
+                                                          std::uintptr_t wParam, std::intptr_t lParam,
+                                                          std::uint32_t) {
+  if (world_.desktop.Get(window) == nullptr) return std::nullopt;
+  return SendMessage(window, msg, wParam, lParam);
+}
+
 TimerId SimQueue::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
   const TimerId id = nextTimer_++;
   timers_[id] = Timer{intervalMs, world_.Now() + intervalMs, world_.NextTimerOrder(), std::move(onTick)};

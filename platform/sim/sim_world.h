@@ -46,8 +46,9 @@ class SimRegistry final : public Registry {
 
   std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
 
+  bool KeyExists(RegistryRoot root, std::string_view path) const override;
+
   // Test access.
-  bool KeyExists(RegistryRoot root, std::string_view path) const;
   std::optional<Value> GetValue(RegistryRoot root, std::string_view path, std::string_view name) const;
   // The same without a copy; valid until the registry changes.
   const Value* PeekValue(RegistryRoot root, std::string_view path, std::string_view name) const;
@@ -216,6 +217,9 @@ class SimQueue final : public Windowing {
   bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
                             std::intptr_t lParam) override;
+  // The simulated programs never hang: only a missing window fails.
+  std::optional<std::intptr_t> SendMessageTimeout(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                                                  std::intptr_t lParam, std::uint32_t timeoutMs) override;
   TimerId StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
   void StopTimer(TimerId timer) override;
   // Runs until Quit, letting virtual time pass while nothing is pending.
