@@ -30,64 +30,20 @@ constexpr char kUsage[] =
     "Exit codes: 0 done, 1 refused (the reason on standard error), 3 no monitor running where one is needed.\n"
     "zrctl COMMAND --help tells more.\n";
 
-const std::map<std::string, std::string, std::less<>> kHelp = {
-    {"status",
-     "usage: zrctl status\n"
-     "Shows whether the monitor runs, its registry key and profile folder, the group selection, the current\n"
-     "slot and the language index. Writes nothing.\n"
-     "Exit codes: 0 the monitor runs; 3 it does not (everything else is shown all the same); 1 the monitor\n"
-     "runs but none of its records could be read.\n"},
-    {"profiles",
-     "usage: zrctl profiles [--json]\n"
-     "Lists the group selection, the global settings and the five slots with every field the monitor uses\n"
-     "(CPI levels and their sensor steps, wheel and key functions, lights, report rate) and where each record\n"
-     "is stored. A record that is missing, unreadable or of the wrong size is reported as such.\n"
-     "--json prints the same as JSON (its fields are listed in the README). Writes nothing.\n"
-     "Exit codes: 0 listed; 1 none of the records could be read.\n"},
-    {"group",
-     "usage: zrctl group 0|1\n"
-     "Stores the group selection in the group record (the registry value ProfileSettingGroup.pfd), then sends\n"
-     "the monitor message 7035 so that it applies the group's slot, as the configuration program does.\n"
-     "Exit codes: 0 stored and applied; 3 stored, but no monitor runs (it takes the group when it starts);\n"
-     "1 refused (a bad group, a group record that is missing, unreadable or of the wrong size: nothing\n"
-     "written; or stored, but the monitor did not answer).\n"},
-    {"apply",
-     "usage: zrctl apply\n"
-     "Sends the monitor message 7035: it reloads the profile records from the registry and pushes the\n"
-     "current slot's settings to the mouse. Writes nothing.\n"
-     "Exit codes: 0 the monitor handled it; 3 no monitor runs; 1 the monitor did not answer.\n"},
-    {"reload",
-     "usage: zrctl reload\n"
-     "Sends the monitor message 7037: it reloads the global settings and applies the language again.\n"
-     "Writes nothing.\n"
-     "Exit codes: 0 the monitor handled it; 3 no monitor runs; 1 the monitor did not answer.\n"},
-    {"export",
-     "usage: zrctl export SLOT FILE\n"
-     "Copies the stored record of slot SLOT (0..4) to FILE, byte for byte, from its registry value or file\n"
-     "as the group record says. FILE is replaced whole. A record of the wrong size is copied as it is, with\n"
-     "a warning (import will not take it back).\n"
-     "Exit codes: 0 copied; 1 refused (a bad slot, a record that is missing or unreadable, FILE not written).\n"},
-    {"import",
-     "usage: zrctl import SLOT FILE\n"
-     "Stores FILE as the record of slot SLOT (0..4), in the slot's registry value or file, as the monitor\n"
-     "saves: the new record replaces the old one whole, and a stored record that cannot be read is never\n"
-     "overwritten. FILE must be exactly one profile record (109896 bytes). A running monitor takes a\n"
-     "registry slot on `zrctl apply`; profile files it reads when it starts.\n"
-     "Exit codes: 0 stored; 1 refused (a bad slot or FILE, a slot with no place, a save that failed:\n"
-     "nothing written).\n"},
-};
 
 constexpr std::array<const char*, 6> kWheelActions = {"wheel up",     "wheel down",   "volume up",
                                                       "volume down",  "browser back", "browser forward"};
 
 Node NumberOrNull(bool known, std::int64_t v) { return known ? Node::Number(v) : Node(); }
 
-// The named functions of the catalogue, for an entry that holds its row's
-// kind and code as well (an entry without a function holds zeros).
+// The named functions of the catalogue. The monitor toggles the microphone
+// for row 28 whatever else the entry holds; the click rows are named for an
+// entry that holds its row's kind and code as well (an entry without a
+// function holds zeros).
 Node KeyAction(const TBUTTONFUNCINFO& e) {
   static const std::map<std::uint16_t, const char*> kNames = {
-      {0, "click"}, {1, "right click"}, {2, "middle click"}, {3, "backward"}, {4, "forward"},
-      {static_cast<std::uint16_t>(kFunctionMicrophoneMute), "microphone mute"}};
+      {0, "click"}, {1, "right click"}, {2, "middle click"}, {3, "backward"}, {4, "forward"}};
+  if (e.FunctionIndex == kFunctionMicrophoneMute) return Node::Text("microphone mute");
   const auto it = kNames.find(e.FunctionIndex);
   if (it == kNames.end()) return Node();
   const TFunctionCatalogueRow& row = FunctionCatalogue[e.FunctionIndex];
@@ -116,11 +72,13 @@ Node ProfileNode(const TMOUSEPROFILEINFO& p) {
   cpi.Add("levels_in_use", Node::Number(c.CPILevel));
   cpi.Add("current_level", Node::Number(c.CurrentCPIIndex));
   Node& levels = cpi.Add("levels", Node::Array());
-  for (int i = 0; i < 10; ++i) {  // the levels the mouse gets
+  for (int i = 0; i < 11; ++i) {  // the mouse gets the first ten; the record holds eleven
     const TCPILEVELINFO& set = c.CPIState[i];
     const TCPILEVELINFO& sensor = c.HWCPIState[i];
     Node& l = levels.Push(Node::Object());
     l.Add("level", Node::Number(i));
+    l.Add("sent", Node::Bool(i < 10));
+    l.Add("different_xy", Node::Number(c.UseDiffentXY[i]));
     l.Add("x", Node::Number(set.X));
     l.Add("y", Node::Number(set.Y));
     l.Add("enabled", Node::Number(set.Enabled));
@@ -136,6 +94,7 @@ Node ProfileNode(const TMOUSEPROFILEINFO& p) {
     const TBUTTONFUNCINFO& e = c.ButtonFuncInfo[k];
     Node& key = keys.Push(Node::Object());
     key.Add("key", Node::Number(k));
+    key.Add("button_index", Node::Number(e.ButtonIndex));
     key.Add("function", Node::Number(e.FunctionIndex));
     key.Add("function_class", Node::Number(e.FunctionClass));
     key.Add("function_kind", Node::Number(e.FunctionKind));
@@ -149,6 +108,20 @@ Node ProfileNode(const TMOUSEPROFILEINFO& p) {
   led.Add("brightness", Node::Number(c.LEDConfig.BRIGHT_LEVEL));
   led.Add("breath_speed", Node::Number(c.LEDConfig.BREATH_SPEED));
   led.Add("wheel_light", Node::Number(c.WheelLedOnOff));
+  // Stored for the configuration program; the monitor passes them on as
+  // they are.
+  Node& other = n.Add("other", Node::Object());
+  other.Add("wheel_speed", Node::Number(c.VWheelSpeed));
+  other.Add("wheel_value", Node::Number(c.HWVWheelValue));
+  other.Add("double_click_speed", Node::Number(c.DoubleClickSpeed));
+  other.Add("pointer_speed", Node::Number(c.PointerSpeed));
+  other.Add("pointer_acceleration", Node::Number(c.PointerAcceleration));
+  other.Add("button_count", Node::Number(c.ButtonCount));
+  other.Add("apply_cpi_each_profile", Node::Number(c.ApplyCPISettingEachProfile));
+  other.Add("apply_acceleration", Node::Number(c.ApplyAccelaration));
+  other.Add("apply_different_xy", Node::Number(c.ApplyDiffirentXY));
+  other.Add("fire_key_speed", Node::Number(c.FireKeySpeed));
+  other.Add("fire_key_count", Node::Number(c.FireKeyCount));
   return n;
 }
 
@@ -274,8 +247,7 @@ int Status(const Command& c) {
   } else {
     c.out << "language index: unknown (" << s.global.problem << ")\n";
   }
-  if (!running) return kExitNoMonitor;
-  return s.AnythingRead() ? kExitDone : kExitRefused;
+  return kExitDone;
 }
 
 int Profiles(const Command& c) {
@@ -391,9 +363,71 @@ int Import(const Command& c, const SlotArgs& s) {
   }
   c.out << "slot " << s.slot << " stored in " << s.place.Describe() << " from " << s.file << "\n";
   c.out << (inFile ? "a running monitor reads profile files when it starts\n"
-                   : "a running monitor takes it on `zrctl apply`\n");
+                   : "a running monitor takes it on `zrctl apply` if it is the current slot, else when it becomes "
+                     "current\n");
   return kExitDone;
 }
+
+// Every command with its help and what runs it.
+struct CommandEntry {
+  const char* help;
+  int (*run)(const Command&);
+};
+
+const std::map<std::string, CommandEntry, std::less<>> kCommands = {
+    {"status",
+     {"usage: zrctl status\n"
+      "Shows whether the monitor runs, its registry key and profile folder, the group selection, the current\n"
+      "slot and the language index, each record that is missing or cannot be read as such. Writes nothing;\n"
+      "needs no running monitor.\n"
+      "Exit codes: 0 shown; 1 a wrong command line.\n",
+      Status}},
+    {"profiles",
+     {"usage: zrctl profiles [--json]\n"
+      "Lists the group selection, the global settings and the five slots with every field the monitor uses\n"
+      "(CPI levels and their sensor steps, wheel and key functions, lights, report rate) and where each record\n"
+      "is stored. A record that is missing, unreadable or of the wrong size is reported as such.\n"
+      "--json prints the same as JSON (its fields are listed in the README). Writes nothing.\n"
+      "Exit codes: 0 listed; 1 none of the records could be read.\n",
+      Profiles}},
+    {"group",
+     {"usage: zrctl group 0|1\n"
+      "Stores the group selection in the group record (the registry value ProfileSettingGroup.pfd), then sends\n"
+      "the monitor message 7035 so that it applies the group's slot, as the configuration program does.\n"
+      "Exit codes: 0 stored and applied; 3 stored, but no monitor runs (it takes the group when it starts);\n"
+      "1 refused (a bad group, a group record that is missing, unreadable or of the wrong size: nothing\n"
+      "written; or stored, but the monitor did not answer).\n",
+      Group}},
+    {"apply",
+     {"usage: zrctl apply\n"
+      "Sends the monitor message 7035: it reloads the profile records from the registry and pushes the\n"
+      "current slot's settings to the mouse. Writes nothing.\n"
+      "Exit codes: 0 the monitor handled it; 3 no monitor runs; 1 the monitor did not answer.\n",
+      [](const Command& c) { return Message(c, WM_APPLY_PROFILE, "the monitor reloaded and applied the profiles"); }}},
+    {"reload",
+     {"usage: zrctl reload\n"
+      "Sends the monitor message 7037: it reloads the global settings and applies the language again.\n"
+      "Writes nothing.\n"
+      "Exit codes: 0 the monitor handled it; 3 no monitor runs; 1 the monitor did not answer.\n",
+      [](const Command& c) { return Message(c, WM_RELOAD_SETTINGS, "the monitor reloaded the settings"); }}},
+    {"export",
+     {"usage: zrctl export SLOT FILE\n"
+      "Copies the stored record of slot SLOT (0..4) to FILE, byte for byte, from its registry value or file\n"
+      "as the group record says. FILE is replaced whole. A record of the wrong size is copied as it is, with\n"
+      "a warning (import will not take it back).\n"
+      "Exit codes: 0 copied; 1 refused (a bad slot, a record that is missing or unreadable, FILE not written).\n",
+      [](const Command& c) { return WithSlotAndFile(c, "export", [&](const SlotArgs& s) { return Export(c, s); }); }}},
+    {"import",
+     {"usage: zrctl import SLOT FILE\n"
+      "Stores FILE as the record of slot SLOT (0..4), in the slot's registry value or file, as the monitor\n"
+      "saves: the new record replaces the old one whole, and a stored record that cannot be read is never\n"
+      "overwritten. FILE must be exactly one profile record (109896 bytes). A running monitor takes a\n"
+      "registry slot on `zrctl apply` when it is the current slot, otherwise when the slot becomes current;\n"
+      "profile files it reads when it starts.\n"
+      "Exit codes: 0 stored; 1 refused (a bad slot or FILE, a slot with no place, a save that failed:\n"
+      "nothing written).\n",
+      [](const Command& c) { return WithSlotAndFile(c, "import", [&](const SlotArgs& s) { return Import(c, s); }); }}},
+};
 
 }  // namespace
 
@@ -407,26 +441,19 @@ int RunCtl(const std::vector<std::string>& args, Platform& platform, std::ostrea
     out << kUsage;
     return kExitDone;
   }
-  const auto help = kHelp.find(name);
-  if (help == kHelp.end()) {
+  const auto command = kCommands.find(name);
+  if (command == kCommands.end()) {
     err << "zrctl: unknown command \"" << name << "\"\n\n" << kUsage;
     return kExitRefused;
   }
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   for (const std::string& a : rest) {
     if (a == "--help" || a == "-h") {
-      out << help->second;
+      out << command->second.help;
       return kExitDone;
     }
   }
-  const Command c{platform, rest, out, err};
-  if (name == "status") return Status(c);
-  if (name == "profiles") return Profiles(c);
-  if (name == "group") return Group(c);
-  if (name == "apply") return Message(c, WM_APPLY_PROFILE, "the monitor reloaded and applied the profiles");
-  if (name == "reload") return Message(c, WM_RELOAD_SETTINGS, "the monitor reloaded the settings");
-  if (name == "export") return WithSlotAndFile(c, "export", [&](const SlotArgs& s) { return Export(c, s); });
-  return WithSlotAndFile(c, "import", [&](const SlotArgs& s) { return Import(c, s); });
+  return command->second.run(Command{platform, rest, out, err});
 }
 
 }  // namespace zr::ctl

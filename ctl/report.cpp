@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/text.h"
+
 namespace zr::ctl {
 
 Node Node::Bool(bool v) {
@@ -203,7 +205,14 @@ std::string JsonString(std::string_view text) {
         ++i;
         continue;
       }
-      out.append(text.substr(i, n));
+      // Beyond ASCII as \uXXXX (a surrogate pair above U+FFFF): the JSON is
+      // plain ASCII, so a reader that takes the bytes in the console's code
+      // page still gets the right text.
+      for (const char16_t unit : Utf8ToUtf16(text.substr(i, n))) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(unit));
+        out += buf;
+      }
       i += n;
       continue;
     } else {

@@ -86,7 +86,6 @@ RecordPlace SlotPlace(const TOptionsFromConfigFile& options, const TPROFILESETTI
 StoredRecord ReadRecord(Platform& platform, const RecordPlace& place, std::size_t expectedSize) {
   StoredRecord r;
   r.place = place;
-  r.expectedSize = expectedSize;
   if (place.kind == RecordPlace::Kind::None) {
     r.state = StoredRecord::State::NoPlace;
     r.problem = place.whyNone;
@@ -163,19 +162,19 @@ std::unique_ptr<TProfileSettingGroup> ReadGroupRecord(Platform& platform, const 
 
 StoredProfiles ReadStoredProfiles(Platform& platform) {
   StoredProfiles s;
-  s.options = TDM::ReadStorageOptions(platform);
-  s.registryKey = "HKCU\\" + s.options.ProfileRegFolder;
+  const TOptionsFromConfigFile options = TDM::ReadStorageOptions(platform);
+  s.registryKey = "HKCU\\" + options.ProfileRegFolder;
   const std::string documents = platform.files.DocumentsFolder();
-  if (!documents.empty()) s.profileFolder = TDM::ProfileFolderIn(documents, s.options);
-  s.keyExists = platform.registry.KeyExists(kHkeyCurrentUser, s.options.ProfileRegFolder);
-  s.groupRecord = ReadGroupRecord(platform, s.options, s.group);
-  s.global = ReadRecord(platform, RecordPlace::Registry(s.options.ProfileRegFolder, TDM::kAllSettingValue),
+  if (!documents.empty()) s.profileFolder = TDM::ProfileFolderIn(documents, options);
+  s.keyExists = platform.registry.KeyExists(kHkeyCurrentUser, options.ProfileRegFolder);
+  s.groupRecord = ReadGroupRecord(platform, options, s.group);
+  s.global = ReadRecord(platform, RecordPlace::Registry(options.ProfileRegFolder, TDM::kAllSettingValue),
                         sizeof(TALLGAMESINFO));
   s.globalRecord = Decode<TALLGAMESINFO>(s.global);
   const TProfileSettingGroup* g = s.GroupRecord();
   for (int i = 0; i < TDM::kSlotCount; ++i) {
     const RecordPlace place =
-        g != nullptr ? SlotPlace(s.options, g->ProfileSettingList[i], i)
+        g != nullptr ? SlotPlace(options, g->ProfileSettingList[i], i)
                      : RecordPlace::Nowhere("the group record cannot be read, so where the slot is stored is unknown");
     s.slots[static_cast<std::size_t>(i)] = ReadRecord(platform, place, sizeof(TMOUSEPROFILEINFO));
     s.slotRecords[static_cast<std::size_t>(i)] = Decode<TMOUSEPROFILEINFO>(s.slots[static_cast<std::size_t>(i)]);

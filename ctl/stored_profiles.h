@@ -41,15 +41,14 @@ struct StoredRecord {
   State state = State::NotStored;
   std::string problem;  // for every state but Ok
   std::vector<std::uint8_t> bytes;  // what was read (Ok, WrongSize)
-  std::size_t expectedSize = 0;
 
   bool Ok() const { return state == State::Ok; }
   // "ok", "not_stored", "unreadable", "wrong_size", "no_place".
   const char* StateName() const;
 };
 
-struct StoredProfiles {
-  TOptionsFromConfigFile options;
+class StoredProfiles {
+ public:
   std::string registryKey;    // "HKCU\" + the key path
   std::string profileFolder;  // where the factory settings put profile files
   bool keyExists = false;
@@ -65,10 +64,14 @@ struct StoredProfiles {
   int CurrentSlot() const;
   bool AnythingRead() const;
 
+ private:
+  friend StoredProfiles ReadStoredProfiles(Platform& platform);
   std::unique_ptr<TProfileSettingGroup> groupRecord;
   std::unique_ptr<TALLGAMESINFO> globalRecord;
   std::array<std::unique_ptr<TMOUSEPROFILEINFO>, 5> slotRecords;
 };
+
+StoredProfiles ReadStoredProfiles(Platform& platform);
 
 // Where slot `slot` is stored according to its entry in the group record.
 RecordPlace SlotPlace(const TOptionsFromConfigFile& options, const TPROFILESETTINGINFO& entry, int slot);
@@ -80,7 +83,5 @@ StoredRecord ReadRecord(Platform& platform, const RecordPlace& place, std::size_
 // itself when it was read whole.
 std::unique_ptr<TProfileSettingGroup> ReadGroupRecord(Platform& platform, const TOptionsFromConfigFile& options,
                                                       StoredRecord& stored);
-
-StoredProfiles ReadStoredProfiles(Platform& platform);
 
 }  // namespace zr::ctl

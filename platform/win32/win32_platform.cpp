@@ -339,13 +339,12 @@ std::wstring RelativeKeyPath(std::string_view path) {
 
 bool Win32Registry::KeyExists(RegistryRoot root, std::string_view path) const {
   HKEY rootKey = RootHandle(root);
+  if (rootKey == nullptr) return false;
   HKEY key = nullptr;
-  if (rootKey == nullptr ||
-      RegOpenKeyExW(rootKey, RelativeKeyPath(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
+  const LONG rc = RegOpenKeyExW(rootKey, RelativeKeyPath(path).c_str(), 0, KEY_QUERY_VALUE, &key);
+  if (rc == ERROR_SUCCESS) RegCloseKey(key);
+  // A key that exists but cannot be opened (access denied) still exists.
+  return rc != ERROR_FILE_NOT_FOUND && rc != ERROR_PATH_NOT_FOUND;
 }
 
 std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreateKey(RegistryRoot root, std::string_view path) {

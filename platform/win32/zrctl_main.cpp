@@ -2,6 +2,7 @@
 // console program; everything it does is RunCtl's.
 #include "platform/win32/windows_h.h"
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,19 +14,33 @@
 namespace {
 
 // UTF-8 text to a standard handle: as UTF-16 to a console, as UTF-8 bytes to
-// a file or pipe.
-void WriteTo(DWORD which, const std::string& text) {
-  if (text.empty()) return;
+// a file or pipe. In pieces, since older consoles refuse a write of more
+// than some 64 KiB. False when not all of it could be written.
+bool WriteTo(DWORD which, const std::string& text) {
+  if (text.empty()) return true;
   HANDLE h = GetStdHandle(which);
-  if (h == nullptr || h == INVALID_HANDLE_VALUE) return;
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;
+  constexpr std::size_t kPiece = 8192;
   DWORD mode = 0;
-  DWORD done = 0;
   if (GetConsoleMode(h, &mode)) {
     const std::wstring w = zr::win32::Widen(text);
-    WriteConsoleW(h, w.data(), static_cast<DWORD>(w.size()), &done, nullptr);
-  } else {
-    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+    for (std::size_t at = 0; at < w.size();) {
+      std::size_t n = std::min(kPiece, w.size() - at);
+      // A surrogate pair stays in one piece.
+      if (at + n < w.size() && w[at + n - 1] >= 0xD800 && w[at + n - 1] <= 0xDBFF) --n;
+      DWORD done = 0;
+      if (!WriteConsoleW(h, w.data() + at, static_cast<DWORD>(n), &done, nullptr) || done == 0) return false;
+      at += done;
+    }
+    return true;
   }
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t n = std::min(kPiece, text.size() - at);
+    DWORD done = 0;
+    if (!WriteFile(h, text.data() + at, static_cast<DWORD>(n), &done, nullptr) || done == 0) return false;
+    at += done;
+  }
+  return true;
 }
 
 // A file argument as a full path, so that the file is replaced in its own
@@ -53,7 +68,8 @@ int wmain(int argc, wchar_t** argv) {
   std::ostringstream out;
   std::ostringstream err;
   const int rc = zr::ctl::RunCtl(args, platform.platform(), out, err);
-  WriteTo(STD_OUTPUT_HANDLE, out.str());
+  const bool written = WriteTo(STD_OUTPUT_HANDLE, out.str());
+  if (!written) err << "zrctl: the output could not be written in full\n";
   WriteTo(STD_ERROR_HANDLE, err.str());
-  return rc;
+  return written ? rc : zr::ctl::kExitRefused;
 }

@@ -41,11 +41,12 @@ class Ctl(harness.WineTestCase):
     def slot_file(self, slot):
         return os.path.join(self.profiles, "Profile%d.pfd" % (slot + 1))
 
-    def ctl(self, *args):
-        """zrctl's (exit code, standard output, standard error)."""
+    def ctl(self, *args, cwd=None):
+        """zrctl's (exit code, standard output, standard error). Wine takes the
+        command line in the Unix locale's encoding: a UTF-8 one."""
         r = subprocess.run(["wine", self.machine.c_path(self.folder + "\\zrctl.exe")] + list(args),
-                           env=self.machine.env, stdin=subprocess.DEVNULL, capture_output=True,
-                           timeout=harness.BOUND)
+                           env=dict(self.machine.env, LC_ALL="C.UTF-8"), cwd=cwd, stdin=subprocess.DEVNULL,
+                           capture_output=True, timeout=harness.BOUND)
         return r.returncode, r.stdout.decode("utf-8"), r.stderr.decode("utf-8")
 
     def blocks(self):
@@ -79,9 +80,9 @@ class Ctl(harness.WineTestCase):
         block = bytes.fromhex(self.blocks()[-1])
         self.assertEqual(struct.unpack_from("<BII", block, 108), (1, 1200, 1200))  # STCpi[0]
 
-    def test_without_a_monitor_status_says_so_with_exit_code_3(self):
+    def test_without_a_monitor_or_records_status_says_so(self):
         rc, out, _ = self.ctl("status")
-        self.assertEqual(rc, 3)
+        self.assertEqual(rc, 0)
         self.assertIn("monitor: not running\n", out)
         self.assertIn("registry key: HKCU\\software\\software\\DAvezodev (missing)\n", out)
         self.assertIsNone(self.machine.reg_export(GROUP_KEY), "status created the key")
@@ -90,9 +91,10 @@ class Ctl(harness.WineTestCase):
         self.store_records()
         out_folder = self.machine.c_path("C:\\out")
         os.makedirs(out_folder, exist_ok=True)
-        rc, _, err = self.ctl("export", "2", "C:\\out\\slot2.pfd")
+        # A name beyond ASCII, relative to the current folder.
+        rc, _, err = self.ctl("export", "2", "pr\u00f3fil 2.pfd", cwd=out_folder)
         self.assertEqual(rc, 0, err)
-        with open(os.path.join(out_folder, "slot2.pfd"), "rb") as f, open(self.slot_file(2), "rb") as g:
+        with open(os.path.join(out_folder, "pr\u00f3fil 2.pfd"), "rb") as f, open(self.slot_file(2), "rb") as g:
             self.assertEqual(f.read(), g.read())
 
         mine = bytes((i * 7) & 0xFF for i in range(factory.PROFILE_SIZE))
