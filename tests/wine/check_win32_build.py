@@ -33,12 +33,14 @@ class Win32Build(unittest.TestCase):
         self.assertTrue(os.path.isfile(path), path + " was not built")
         return path
 
-    def test_the_monitor_is_a_32_bit_windows_gui_program(self):
+    def test_the_monitor_and_its_installer_are_32_bit_windows_programs(self):
         program = self.path("dist", "zrmon.exe")
         header = objdump("-f", program)
         self.assertIn("file format pei-i386", header)
         self.assertIn("architecture: i386", header)
         self.assertRegex(objdump("-p", program), r"Subsystem\s+00000002\s+\(Windows GUI\)")
+        # Its installer too: a 64-bit one would not start on 32-bit Windows.
+        self.assertIn("file format pei-i386", objdump("-f", self.path("zrmon-setup.exe")))
 
     def test_programs_import_no_compiler_runtime_and_no_library_loaded_by_name(self):
         for program in (self.path("dist", "zrmon.exe"), self.path("dist", "qvHook.dll"),
