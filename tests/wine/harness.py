@@ -392,6 +392,10 @@ class WineMachine:
         subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env=self.env,
                        check=True, capture_output=True)
 
+    def reg_delete(self, key, name):
+        subprocess.run(["wine", "reg", "delete", key, "/v", name, "/f"], env=self.env, check=True,
+                       capture_output=True)
+
 
 class WineTestCase(unittest.TestCase):
     """One machine for all tests of the class, which run one after another."""

@@ -26,7 +26,7 @@ def project_setting(pattern):
         return re.search(pattern, f.read()).group(1)
 
 
-class Installer(harness.WineTestCase):
+class InstallerMachine(harness.WineTestCase):
     def setUp(self):
         self.setup = os.path.join(harness.BUILD, "zrmon-setup.exe")
         self.assertTrue(os.path.isfile(self.setup), self.setup + " was not built")
@@ -65,6 +65,8 @@ class Installer(harness.WineTestCase):
         self.assertEqual(self.run_silent(self.setup), 0)
         return self.machine.wait_window(MONITOR)
 
+
+class Installer(InstallerMachine):
     def test_silent_install_and_a_reinstall_over_the_running_monitor(self):
         window = self.install()
         for name in ("zrmon.exe", "qvHook.dll", "config.ini", "uninstall.exe"):
@@ -124,6 +126,24 @@ class Installer(harness.WineTestCase):
         self.assertEqual(self.shortcuts(), [])
         self.assertEqual(self.machine.reg_export(PROFILE_KEY), profiles)
         self.assertEqual(sorted(glob.glob(os.path.join(documents_profiles, "*.pfd"))), files)
+
+
+class Upgrade(InstallerMachine):
+    """A machine of its own: the choice of no logon start stays with it."""
+
+    def test_an_upgrade_replaces_an_unchanged_config_and_keeps_no_logon_start(self):
+        self.install()
+        # As left by an older version whose config.ini the user never
+        # changed, and a user who turned the logon start off.
+        for name in ("config.ini", "config.default.ini"):
+            with open(self.installed(name), "w", newline="\r\n") as f:
+                f.write("; an older version's settings\n")
+        self.machine.reg_delete(RUN_KEY, "zrmon")
+        self.install()
+        shipped = os.path.join(harness.BUILD, "dist", "config.ini")
+        for name in ("config.ini", "config.default.ini"):
+            self.assertTrue(filecmp.cmp(self.installed(name), shipped, shallow=False), name)
+        self.assertNotIn("zrmon", self.machine.reg_export(RUN_KEY) or {})
 
 
 if __name__ == "__main__":
