@@ -61,6 +61,12 @@ class Windowing {
   virtual bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
   virtual std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
                                     std::intptr_t lParam) = 0;
+  // The same to another program's window, waiting at most `timeoutMs` for
+  // its answer; nothing when the window is gone, hangs or does not answer
+  // in time.
+  virtual std::optional<std::intptr_t> SendMessageTimeout(WindowHandle window, std::uint32_t msg,
+                                                          std::uintptr_t wParam, std::intptr_t lParam,
+                                                          std::uint32_t timeoutMs) = 0;
 
   // A repeating timer of the main thread; `onTick` runs from the message loop.
   virtual TimerId StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) = 0;

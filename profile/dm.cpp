@@ -8,8 +8,6 @@
 namespace zr {
 namespace {
 
-constexpr char kSettingGroupValue[] = "ProfileSettingGroup.pfd";
-constexpr char kAllSettingValue[] = "ALLPROFILE.pfd";
 constexpr char kDefaultGameValue[] = "QDM7140ProfileDef.pfd";
 constexpr char kTestProfileValue[] = "QDM7140ProfileTest.pfd";
 
@@ -63,6 +61,28 @@ TqvProfile* TDM::Slot(std::int32_t index) const {
 }
 
 // ---- creation ----------------------------------------------------------------
+
+TOptionsFromConfigFile TDM::ReadStorageOptions(Platform& platform) {
+  return ReadOptionsFromConfigFile(
+      LoadIniFile(platform.files, platform.system, platform.files.ExecutableFolder() + "config.ini"));
+}
+
+std::string TDM::ProfileFolderIn(std::string_view documents, const TOptionsFromConfigFile& options) {
+  return WithTrailingBackslash(documents) + options.ProfileFolder + "\\";
+}
+
+std::string TDM::SlotFilePath(const TPROFILESETTINGINFO& entry) {
+  const std::string folder = entry.FolderPath.GetUtf8();
+  if (!IsFullPath(folder)) return {};
+  return WithTrailingBackslash(folder) + entry.ProfileFileName.GetUtf8();
+}
+
+bool TDM::IsOwnRecordValue(std::string_view name) {
+  for (const char* own : {kSettingGroupValue, kAllSettingValue, kDefaultGameValue, kTestProfileValue}) {
+    if (EqualsIgnoreCase(name, own)) return true;
+  }
+  return false;
+}
 
 void TDM::DataModuleCreate() {
   const IniFile ini =
@@ -137,14 +157,14 @@ void TDM::InitSlot(std::int32_t i) {
       RestoreSlotWithColour(i);
     }
   } else if (entry.StorageMode == 1) {
-    if (!IsFullPath(folder)) {
+    const std::string file = SlotFilePath(entry);
+    if (file.empty()) {
       // A folder that does not name its drive would pick up a file from
       // wherever the monitor was started: nothing is read or written.
       platform_.system.DebugOutput(what + " uses factory values: its folder \"" + folder + "\" is not a full path");
       RestoreSlotWithColour(i);
       return;
     }
-    const std::string file = WithTrailingBackslash(folder) + name;
     if (!platform_.files.FileExists(file)) {
       RestoreSlotWithColour(i);
       Guarded(what + ": factory values not stored", [&] { return slot.SaveStreamToFile(file); });
@@ -180,7 +200,7 @@ void TDM::RestoreSlotWithColour(std::int32_t i) {
 std::string TDM::GetProfileFolder() {
   const std::string documents = platform_.files.DocumentsFolder();
   if (documents.empty()) throw StorageError("the documents folder is unknown");
-  const std::string folder = WithTrailingBackslash(documents) + FOptionsFromConfigFile.ProfileFolder + "\\";
+  const std::string folder = ProfileFolderIn(documents, FOptionsFromConfigFile);
   if (!platform_.files.FolderExists(folder) && !platform_.files.CreateFolder(folder)) {
     throw StorageError("the profile folder " + folder + " cannot be created");
   }
@@ -283,11 +303,9 @@ void TDM::SaveCurrentProfileInfoToRegistry() {
 }
 
 bool TDM::SaveSlotToRegistry(TqvProfile& slot) {
-  for (const char* own : {kSettingGroupValue, kAllSettingValue, kDefaultGameValue, kTestProfileValue}) {
-    if (EqualsIgnoreCase(slot.FileName(), own)) {
-      platform_.system.DebugOutput("a profile slot named " + slot.FileName() + " is not saved over that record");
-      return false;
-    }
+  if (IsOwnRecordValue(slot.FileName())) {
+    platform_.system.DebugOutput("a profile slot named " + slot.FileName() + " is not saved over that record");
+    return false;
   }
   return slot.SaveStreamToRegistry();
 }

@@ -26,6 +26,20 @@ namespace zr {
 class TDM {
  public:
   static constexpr int kSlotCount = 5;
+  // Registry values of the manager's own records, beside the slots' values.
+  static constexpr char kSettingGroupValue[] = "ProfileSettingGroup.pfd";
+  static constexpr char kAllSettingValue[] = "ALLPROFILE.pfd";
+
+  // The storage options of config.ini beside the executable.
+  static TOptionsFromConfigFile ReadStorageOptions(Platform& platform);
+  // The profile subfolder of a documents folder, ending with a backslash.
+  static std::string ProfileFolderIn(std::string_view documents, const TOptionsFromConfigFile& options);
+  // The file of a slot stored as a file: its folder and name; empty when the
+  // folder does not name its drive (it would depend on the current folder).
+  static std::string SlotFilePath(const TPROFILESETTINGINFO& entry);
+  // A registry value name that belongs to one of the manager's own records,
+  // which a slot must never be saved over.
+  static bool IsOwnRecordValue(std::string_view name);
 
   // Runs DataModuleCreate.
   TDM(Platform& platform, MonitorGlobals& globals);

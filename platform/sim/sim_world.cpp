@@ -31,13 +31,14 @@ class SimRegistryKey final : public RegistryKey {
   std::optional<RegistryValueInfo> QueryValue(std::string_view name) override {
     const auto* v = Find(name);
     if (v == nullptr) return std::nullopt;
-    return RegistryValueInfo{v->type, static_cast<std::uint32_t>(v->data.size())};
+    return RegistryValueInfo{v->type, static_cast<std::uint32_t>(v->size())};
   }
   IoResult ReadValue(std::string_view name, std::vector<std::uint8_t>& out) override {
     const auto* v = Find(name);
     if (v == nullptr) return IoResult::Failure("value not found");
     if (v->unreadable) return IoResult::Failure("registry read refused");
     out = v->data;
+    out.resize(static_cast<std::size_t>(v->size()), 0);
     return IoResult::Success();
   }
   IoResult WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes) override {
@@ -103,9 +104,9 @@ const SimRegistry::Value* SimRegistry::PeekValue(RegistryRoot root, std::string_
 }
 
 void SimRegistry::SetValue(RegistryRoot root, std::string_view path, std::string_view name, std::uint32_t type,
-                           std::vector<std::uint8_t> data) {
+                           std::vector<std::uint8_t> data, std::uint32_t zerosAfter) {
   OpenOrCreateKey(root, path);
-  keys_[KeyId(root, path)].values[ToLowerAscii(name)] = Value{std::string(name), type, std::move(data)};
+  keys_[KeyId(root, path)].values[ToLowerAscii(name)] = Value{std::string(name), type, std::move(data), false, zerosAfter};
 }
 
 void SimRegistry::SetUnreadable(RegistryRoot root, std::string_view path, std::string_view name, bool unreadable) {
@@ -172,14 +173,13 @@ FileReadResult SimFileSystem::ReadFile(std::string_view path, std::size_t maxByt
     r.error = "access denied";
     return r;
   }
-  if (it->second.bytes.size() > maxBytes) {
+  if (it->second.size() > maxBytes) {
     r.status = FileReadResult::Status::TooLarge;
-    r.error = "file of " + std::to_string(it->second.bytes.size()) + " bytes is larger than " +
-              std::to_string(maxBytes);
+    r.error = "file of " + std::to_string(it->second.size()) + " bytes is larger than " + std::to_string(maxBytes);
     return r;
   }
   r.status = FileReadResult::Status::Ok;
-  r.bytes = it->second.bytes;
+  r.bytes = it->second.Whole();
   return r;
 }
 
@@ -218,6 +218,10 @@ IoResult SimFileSystem::AppendFile(std::string_view path, std::span<const std::u
   File& f = files_[n];
   if (f.path.empty()) f.path = std::string(path);
   if (f.unreadable) return IoResult::Failure("access denied");
+  if (f.zerosAfter != 0) {
+    f.bytes = f.Whole();
+    f.zerosAfter = 0;
+  }
   // A full disk takes what fits, as a write to an open file does.
   std::size_t take = bytes.size();
   if (writeBudget_ >= 0) {
@@ -232,7 +236,7 @@ IoResult SimFileSystem::AppendFile(std::string_view path, std::span<const std::u
 std::optional<std::uint64_t> SimFileSystem::FileSize(std::string_view path) {
   const auto it = files_.find(Norm(path));
   if (it == files_.end()) return std::nullopt;
-  return it->second.bytes.size();
+  return it->second.size();
 }
 
 bool SimFileSystem::MoveFileReplacing(std::string_view source, std::string_view target) {
@@ -255,7 +259,7 @@ bool SimFileSystem::CopyFile(std::string_view source, std::string_view target, b
   if (from == files_.end() || from->second.unreadable) return false;
   const std::string n = Norm(target);
   if (failIfExists && files_.count(n) != 0) return false;
-  const std::vector<std::uint8_t> bytes = from->second.bytes;
+  const std::vector<std::uint8_t> bytes = from->second.Whole();
   return ReplaceFile(target, bytes).ok;
 }
 
@@ -274,10 +278,16 @@ void SimFileSystem::RemoveFolder(std::string_view path) {
   std::erase_if(files_, [&](const auto& f) { return inside(f.first); });
 }
 
-void SimFileSystem::PutFile(std::string_view path, std::vector<std::uint8_t> bytes) {
+void SimFileSystem::PutFile(std::string_view path, std::vector<std::uint8_t> bytes, std::uint64_t zerosAfter) {
   const std::string n = Norm(path);
   AddFolder(ParentOf(n));
-  files_[n] = File{std::string(path), std::move(bytes), false};
+  files_[n] = File{std::string(path), std::move(bytes), false, zerosAfter};
+}
+
+std::vector<std::uint8_t> SimFileSystem::File::Whole() const {
+  std::vector<std::uint8_t> whole = bytes;
+  whole.resize(static_cast<std::size_t>(size()), 0);
+  return whole;
 }
 
 void SimFileSystem::PutText(std::string_view path, std::string_view text) {
@@ -285,9 +295,9 @@ void SimFileSystem::PutText(std::string_view path, std::string_view text) {
 }
 
 std::optional<std::vector<std::uint8_t>> SimFileSystem::GetFile(std::string_view path) const {
-  const auto* bytes = PeekFile(path);
-  if (bytes == nullptr) return std::nullopt;
-  return *bytes;
+  const auto it = files_.find(Norm(path));
+  if (it == files_.end()) return std::nullopt;
+  return it->second.Whole();
 }
 
 const std::vector<std::uint8_t>* SimFileSystem::PeekFile(std::string_view path) const {
@@ -466,6 +476,13 @@ std::intptr_t SimQueue::SendMessage(WindowHandle window, std::uint32_t msg, std:
   if (!w->procedure) return 0;
   const WindowProcedure procedure = w->procedure;  // the handler may destroy the window
   return procedure(msg, wParam, lParam).value_or(0);
+}
+
+std::optional<std::intptr_t> SimQueue::SendMessageTimeout(WindowHandle window, std::uint32_t msg,
+                                                          std::uintptr_t wParam, std::intptr_t lParam,
+                                                          std::uint32_t) {
+  if (world_.desktop.Get(window) == nullptr) return std::nullopt;
+  return SendMessage(window, msg, wParam, lParam);
 }
 
 TimerId SimQueue::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) {

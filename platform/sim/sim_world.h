@@ -37,17 +37,24 @@ class SimRegistry final : public Registry {
     std::uint32_t type = kRegBinary;
     std::vector<std::uint8_t> data;
     bool unreadable = false;  // exists, but reading its data fails
+    // Zero bytes after `data` that belong to the value but are not held in
+    // memory until the value is read: a very large value stays cheap while
+    // nothing reads it.
+    std::uint32_t zerosAfter = 0;
+    std::uint64_t size() const { return data.size() + std::uint64_t{zerosAfter}; }
   };
 
   std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
 
+  bool KeyExists(RegistryRoot root, std::string_view path) const override;
+
   // Test access.
-  bool KeyExists(RegistryRoot root, std::string_view path) const;
   std::optional<Value> GetValue(RegistryRoot root, std::string_view path, std::string_view name) const;
   // The same without a copy; valid until the registry changes.
   const Value* PeekValue(RegistryRoot root, std::string_view path, std::string_view name) const;
+  // `zerosAfter`: zero bytes that follow `data` (see Value).
   void SetValue(RegistryRoot root, std::string_view path, std::string_view name, std::uint32_t type,
-                std::vector<std::uint8_t> data);
+                std::vector<std::uint8_t> data, std::uint32_t zerosAfter = 0);
   std::vector<std::string> ValueNames(RegistryRoot root, std::string_view path) const;
   // Keys below this path can be neither opened nor created.
   void DenyKey(RegistryRoot root, std::string_view path);
@@ -98,7 +105,10 @@ class SimFileSystem final : public FileSystem {
   void AddFolder(std::string_view path);
   // Removes the folder with everything in it.
   void RemoveFolder(std::string_view path);
-  void PutFile(std::string_view path, std::vector<std::uint8_t> bytes);
+  // `zerosAfter`: zero bytes that follow `bytes` in the file, held in memory
+  // only once the file is read whole (a very large file stays cheap while
+  // nothing reads it). PeekFile shows `bytes` alone; FileSize counts both.
+  void PutFile(std::string_view path, std::vector<std::uint8_t> bytes, std::uint64_t zerosAfter = 0);
   void PutText(std::string_view path, std::string_view text);
   std::optional<std::vector<std::uint8_t>> GetFile(std::string_view path) const;
   // The same without a copy (also of an unreadable file); valid until the
@@ -119,6 +129,9 @@ class SimFileSystem final : public FileSystem {
     std::string path;
     std::vector<std::uint8_t> bytes;
     bool unreadable = false;
+    std::uint64_t zerosAfter = 0;
+    std::uint64_t size() const { return bytes.size() + zerosAfter; }
+    std::vector<std::uint8_t> Whole() const;
   };
   static std::string Norm(std::string_view path);
   static std::string ParentOf(const std::string& norm);
@@ -204,6 +217,9 @@ class SimQueue final : public Windowing {
   bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
                             std::intptr_t lParam) override;
+  // The simulated programs never hang: only a missing window fails.
+  std::optional<std::intptr_t> SendMessageTimeout(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                                                  std::intptr_t lParam, std::uint32_t timeoutMs) override;
   TimerId StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
   void StopTimer(TimerId timer) override;
   // Runs until Quit, letting virtual time pass while nothing is pending.

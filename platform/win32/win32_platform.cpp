@@ -320,17 +320,38 @@ class Win32RegistryKey final : public RegistryKey {
 
 }  // namespace
 
-std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreateKey(RegistryRoot root, std::string_view path) {
-  HKEY rootKey;
-  if (root == kHkeyCurrentUser) {
-    rootKey = HKEY_CURRENT_USER;
-  } else if (root == kHkeyLocalMachine) {
-    rootKey = HKEY_LOCAL_MACHINE;
-  } else {
-    return nullptr;
-  }
+namespace {
+
+// The root's handle, or null for a root the program does not use.
+HKEY RootHandle(RegistryRoot root) {
+  if (root == kHkeyCurrentUser) return HKEY_CURRENT_USER;
+  if (root == kHkeyLocalMachine) return HKEY_LOCAL_MACHINE;
+  return nullptr;
+}
+
+std::wstring RelativeKeyPath(std::string_view path) {
   std::wstring w = Widen(path);
   while (!w.empty() && w.front() == L'\\') w.erase(w.begin());  // relative to the root either way
+  return w;
+}
+
+}  // namespace
+
+bool Win32Registry::KeyExists(RegistryRoot root, std::string_view path) const {
+  HKEY rootKey = RootHandle(root);
+  HKEY key = nullptr;
+  if (rootKey == nullptr ||
+      RegOpenKeyExW(rootKey, RelativeKeyPath(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreateKey(RegistryRoot root, std::string_view path) {
+  HKEY rootKey = RootHandle(root);
+  if (rootKey == nullptr) return nullptr;
+  const std::wstring w = RelativeKeyPath(path);
   HKEY key = nullptr;
   if (RegCreateKeyExW(rootKey, w.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                       nullptr) != ERROR_SUCCESS) {
@@ -566,6 +587,17 @@ bool Win32Windowing::PostMessage(WindowHandle window, std::uint32_t msg, std::ui
 std::intptr_t Win32Windowing::SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
                                           std::intptr_t lParam) {
   return SendMessageW(reinterpret_cast<HWND>(window), msg, wParam, lParam);
+}
+
+std::optional<std::intptr_t> Win32Windowing::SendMessageTimeout(WindowHandle window, std::uint32_t msg,
+                                                                std::uintptr_t wParam, std::intptr_t lParam,
+                                                                std::uint32_t timeoutMs) {
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutW(reinterpret_cast<HWND>(window), msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                          timeoutMs, &result) == 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::intptr_t>(result);
 }
 
 TimerId Win32Windowing::StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) {

@@ -56,6 +56,7 @@ class Win32Files final : public FileSystem {
 class Win32Registry final : public Registry {
  public:
   std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
+  bool KeyExists(RegistryRoot root, std::string_view path) const override;
 };
 
 class Win32Windowing final : public Windowing {
@@ -77,6 +78,8 @@ class Win32Windowing final : public Windowing {
   bool PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
                             std::intptr_t lParam) override;
+  std::optional<std::intptr_t> SendMessageTimeout(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                                                  std::intptr_t lParam, std::uint32_t timeoutMs) override;
   TimerId StartTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
   void StopTimer(TimerId timer) override;
   void RunMessageLoop() override;

@@ -11,6 +11,7 @@
 #undef ReplaceFile
 #undef PostMessage
 #undef SendMessage
+#undef SendMessageTimeout
 #undef CreateMutex
 #undef FindWindow
 #undef MessageBox

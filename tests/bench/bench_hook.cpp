@@ -95,6 +95,10 @@ class CountingPosts final : public zr::Windowing {
   std::intptr_t SendMessage(zr::WindowHandle h, std::uint32_t m, std::uintptr_t w, std::intptr_t l) override {
     return w_.SendMessage(h, m, w, l);
   }
+  std::optional<std::intptr_t> SendMessageTimeout(zr::WindowHandle h, std::uint32_t m, std::uintptr_t w,
+                                                  std::intptr_t l, std::uint32_t ms) override {
+    return w_.SendMessageTimeout(h, m, w, l, ms);
+  }
   zr::TimerId StartTimer(std::uint32_t i, std::function<void()> t) override {
     if (counting) {
       ++cpiTimerStarts;

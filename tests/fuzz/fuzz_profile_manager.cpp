@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,9 +69,17 @@ std::int32_t PickIndex(FuzzedDataProvider& in) {
   return in.ConsumeBool() ? in.ConsumeIntegralInRange<std::int32_t>(-2, 6) : in.ConsumeIntegral<std::int32_t>();
 }
 
+// A stored record: its bytes, and the zero bytes after them that the
+// simulation reports without holding them (larger than any record may be).
+struct Stored {
+  Bytes bytes;
+  std::uint32_t zerosAfter = 0;
+  std::uint64_t size() const { return bytes.size() + std::uint64_t{zerosAfter}; }
+};
+
 // Bytes of a stored record: a valid record with fields changed, cut or
 // grown, or any bytes; now and then larger than any record may be.
-Bytes RecordBytes(FuzzedDataProvider& in, Bytes valid) {
+Stored RecordBytes(FuzzedDataProvider& in, Bytes valid) {
   switch (in.ConsumeIntegralInRange<int>(0, 3)) {
     case 0:
       break;
@@ -78,21 +87,25 @@ Bytes RecordBytes(FuzzedDataProvider& in, Bytes valid) {
       valid.resize(in.ConsumeIntegralInRange<std::size_t>(0, valid.size() + 64), 0);
       break;
     case 2:
-      return in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 4096));
+      return {in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 4096))};
     default:
-      if (in.ConsumeIntegralInRange<int>(0, 255) == 255) return Bytes(kMaxStoredRecordBytes + 1, 0x44);
+      if (in.ConsumeIntegralInRange<int>(0, 255) == 255) {
+        Bytes head = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 64));
+        const auto zeros = static_cast<std::uint32_t>(kMaxStoredRecordBytes + 1 - head.size());
+        return {std::move(head), zeros};
+      }
       break;
   }
   for (int n = in.ConsumeIntegralInRange<int>(0, 8); n > 0 && !valid.empty(); --n) {
     valid[in.ConsumeIntegralInRange<std::size_t>(0, valid.size() - 1)] = in.ConsumeIntegral<std::uint8_t>();
   }
-  return valid;
+  return {std::move(valid)};
 }
 
 // What was stored before the run and may not be changed by it.
 struct Kept {
-  std::map<std::string, Bytes> values;  // by value name
-  std::map<std::string, Bytes> files;   // by path
+  std::map<std::string, Stored> values;  // by value name
+  std::map<std::string, Stored> files;   // by path
 };
 
 class Run {
@@ -103,7 +116,8 @@ class Run {
     // A first start that stored the factory records, or none (then every
     // value and file not stored below is absent).
     if (in_.ConsumeBool()) {
-      TDM start(process_.platform(), globals_);
+      dm_.emplace(process_.platform(), globals_);
+      dm_.reset();
     }
     StoreGroup();
     StoreValue(kGlobal, BytesOf(*factoryGlobal_));
@@ -114,7 +128,7 @@ class Run {
     }
     for (const char* name : {kGroup, kGlobal}) Remember(name);
 
-    dm_ = std::make_unique<TDM>(process_.platform(), globals_);
+    dm_.emplace(process_.platform(), globals_);
     Check();
     for (int step = 0; step < 24 && in_.remaining_bytes() > 0; ++step) {
       try {
@@ -164,10 +178,10 @@ class Run {
         break;
     }
     kept_.values.erase(name);
-    Bytes bytes = RecordBytes(in_, valid);
+    Stored record = RecordBytes(in_, valid);
     const bool unreadable = in_.ConsumeIntegralInRange<int>(0, 5) == 0;
-    if (unreadable || bytes.size() > kMaxStoredRecordBytes) kept_.values[name] = bytes;
-    world_.registry.SetValue(kHkeyCurrentUser, kKey, name, kRegBinary, std::move(bytes));
+    if (unreadable || record.size() > kMaxStoredRecordBytes) kept_.values[name] = record;
+    world_.registry.SetValue(kHkeyCurrentUser, kKey, name, kRegBinary, std::move(record.bytes), record.zerosAfter);
     if (unreadable) world_.registry.SetUnreadable(kHkeyCurrentUser, kKey, name);
   }
 
@@ -185,10 +199,10 @@ class Run {
       default:
         break;
     }
-    Bytes bytes = RecordBytes(in_, BytesOf(*factorySlot_));
+    Stored record = RecordBytes(in_, BytesOf(*factorySlot_));
     const bool unreadable = in_.ConsumeIntegralInRange<int>(0, 5) == 0;
-    if (unreadable || bytes.size() > kMaxStoredRecordBytes) kept_.files[path] = bytes;
-    world_.files.PutFile(path, std::move(bytes));
+    if (unreadable || record.size() > kMaxStoredRecordBytes) kept_.files[path] = record;
+    world_.files.PutFile(path, std::move(record.bytes), record.zerosAfter);
     if (unreadable) world_.files.SetUnreadable(path);
   }
 
@@ -240,7 +254,10 @@ class Run {
       default: {
         const std::string path = std::string(kProfiles) + "Profile" +
                                  std::to_string(in_.ConsumeIntegralInRange<int>(1, 5)) + ".pfd";
-        if (kept_.files.count(path) == 0) world_.files.PutFile(path, RecordBytes(in_, BytesOf(*factorySlot_)));
+        if (kept_.files.count(path) == 0) {
+          Stored record = RecordBytes(in_, BytesOf(*factorySlot_));
+          world_.files.PutFile(path, std::move(record.bytes), record.zerosAfter);
+        }
         break;
       }
     }
@@ -252,13 +269,15 @@ class Run {
   }
 
   void Check() {
-    for (const auto& [name, bytes] : kept_.values) {
+    for (const auto& [name, record] : kept_.values) {
       const auto* v = world_.registry.PeekValue(kHkeyCurrentUser, kKey, name);
-      Require(v && v->type == kRegBinary && v->data == bytes, "the unreadable value " + name + " was written over");
+      Require(v && v->type == kRegBinary && v->data == record.bytes && v->zerosAfter == record.zerosAfter,
+              "the unreadable value " + name + " was written over");
     }
-    for (const auto& [path, bytes] : kept_.files) {
+    for (const auto& [path, record] : kept_.files) {
       const auto* f = world_.files.PeekFile(path);
-      Require(f && *f == bytes, "the unreadable file " + path + " was written over");
+      Require(f && *f == record.bytes && world_.files.FileSize(path) == record.size(),
+              "the unreadable file " + path + " was written over");
     }
     for (const char* never : {"QDM7140ProfileTest.pfd", "QDM7140ProfileDef.pfd"}) {
       Require(!world_.registry.PeekValue(kHkeyCurrentUser, kKey, never), "a test or default profile was stored");
@@ -288,7 +307,8 @@ class Run {
   sim::SimWorld world_;
   sim::SimProcess process_{world_};
   MonitorGlobals globals_;
-  std::unique_ptr<TDM> dm_;
+  // In place (see LLVMFuzzerTestOneInput): a manager is some 400 KiB.
+  std::optional<TDM> dm_;
   // The factory records, as a first start stores them.
   struct Factory {
     Factory() {
@@ -320,7 +340,13 @@ class Run {
 }  // namespace zr
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // A run holds managers of some 400 KiB. On the heap, each input would map
+  // and fault in fresh pages; on the stack, every exception would make the
+  // sanitizer clear the shadow of a deep stack. Both cost more than the run.
+  alignas(zr::Run) static unsigned char storage[sizeof(zr::Run)];
   FuzzedDataProvider in(data, size);
-  zr::Run(in).Go();
+  auto* run = new (storage) zr::Run(in);
+  run->Go();
+  run->~Run();
   return 0;
 }

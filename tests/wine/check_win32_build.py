@@ -33,18 +33,21 @@ class Win32Build(unittest.TestCase):
         self.assertTrue(os.path.isfile(path), path + " was not built")
         return path
 
-    def test_the_monitor_and_its_installer_are_32_bit_windows_programs(self):
-        program = self.path("dist", "zrmon.exe")
-        header = objdump("-f", program)
-        self.assertIn("file format pei-i386", header)
-        self.assertIn("architecture: i386", header)
-        self.assertRegex(objdump("-p", program), r"Subsystem\s+00000002\s+\(Windows GUI\)")
-        # Its installer too: a 64-bit one would not start on 32-bit Windows.
+    def test_the_shipped_programs_are_32_bit_the_monitor_a_gui_and_zrctl_a_console_program(self):
+        for name, subsystem in (("zrmon.exe", r"00000002\s+\(Windows GUI\)"),
+                                ("zrctl.exe", r"00000003\s+\(Windows CUI\)")):
+            with self.subTest(program=name):
+                program = self.path("dist", name)
+                header = objdump("-f", program)
+                self.assertIn("file format pei-i386", header)
+                self.assertIn("architecture: i386", header)
+                self.assertRegex(objdump("-p", program), r"Subsystem\s+" + subsystem)
+        # The installer too: a 64-bit one would not start on 32-bit Windows.
         self.assertIn("file format pei-i386", objdump("-f", self.path("zrmon-setup.exe")))
 
     def test_programs_import_no_compiler_runtime_and_no_library_loaded_by_name(self):
         for program in (self.path("dist", "zrmon.exe"), self.path("dist", "qvHook.dll"),
-                        self.path("sim", "zrmon-sim.exe"), self.path("tools", "zrhidprobe.exe"),
+                        self.path("dist", "zrctl.exe"), self.path("sim", "zrmon-sim.exe"), self.path("tools", "zrhidprobe.exe"),
                         self.path("tools", "zrdriver.exe")):
             with self.subTest(program=os.path.basename(program)):
                 imported = imports(program)

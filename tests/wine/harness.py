@@ -388,6 +388,15 @@ class WineMachine:
         if r.returncode != 0:
             raise AssertionError("reg import failed: %r" % r.stderr[-300:])
 
+    def forget_profiles(self, key="HKCU\\software\\software\\DAvezodev"):
+        """Removes the stored profile records (the documents folder's Profile
+        folder and the registry key), as before a first start; returns the
+        folder's Linux path."""
+        profiles = os.path.join(self.documents, "Profile")
+        shutil.rmtree(profiles, ignore_errors=True)
+        subprocess.run(["wine", "reg", "delete", key, "/f"], env=self.env, capture_output=True)
+        return profiles
+
     def reg_add(self, key, name, kind, data):
         subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env=self.env,
                        check=True, capture_output=True)

@@ -29,9 +29,7 @@ class Dispatch(harness.WineTestCase):
         self.folder = self.machine.install(config=CONFIG, programs=("zrmon-sim.exe", "zrsim.exe"), source="sim")
         shutil.copy(self.machine.tool_path("zrcfgpeer.exe"), self.machine.c_path(self.folder + "\\zrCfg.exe"))
         self.sim_log = self.machine.c_path(self.folder + "\\sim.log")
-        self.profiles = os.path.join(self.machine.documents, "Profile")
-        shutil.rmtree(self.profiles, ignore_errors=True)
-        subprocess.run(["wine", "reg", "delete", GROUP_KEY, "/f"], env=self.machine.env, capture_output=True)
+        self.profiles = self.machine.forget_profiles()
         if os.path.exists(self.sim_log):
             os.unlink(self.sim_log)
 
