@@ -69,9 +69,12 @@ class InstallerMachine(harness.WineTestCase):
 class Installer(InstallerMachine):
     def test_silent_install_and_a_reinstall_over_the_running_monitor(self):
         window = self.install()
-        for name in ("zrmon.exe", "qvHook.dll", "config.ini", "uninstall.exe"):
+        dist = os.path.join(harness.BUILD, "dist")
+        shipped_files = [os.path.relpath(os.path.join(folder, name), dist)
+                         for folder, _, names in os.walk(dist) for name in names]
+        for name in shipped_files + ["uninstall.exe"]:  # all that ships, whatever it is
             self.assertTrue(os.path.isfile(self.installed(name)), name)
-        shipped = os.path.join(harness.BUILD, "dist", "config.ini")
+        shipped = os.path.join(dist, "config.ini")
         self.assertTrue(filecmp.cmp(self.installed("config.default.ini"), shipped, shallow=False))
         self.assertEqual(len(self.shortcuts()), 1)
         exe = FOLDER + "\\zrmon.exe"

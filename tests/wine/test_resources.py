@@ -1,4 +1,4 @@
-"""The resources of the built monitor, read back from its file as Windows
+"""The resources of the shipped programs, read back from their files as Windows
 reads them: the version information (one version for the whole build), the
 application manifest and the icon's sizes. Plain Python reads the PE file,
 so the shipped 32-bit build is checked on every machine, and the build that
@@ -74,12 +74,14 @@ def project_version():
 class Resources(unittest.TestCase):
     def setUp(self):
         self.assertTrue(BUILDS, "no Windows build given (ZR_WIN32_BUILD)")
-        self.builds = {build: pe_resources(os.path.join(build, "dist", "zrmon.exe")) for build in BUILDS}
+        # The shipped programs, each with its own file name.
+        self.builds = {(build, program): pe_resources(os.path.join(build, "dist", program))
+                       for build in BUILDS for program in ("zrmon.exe", "zrctl.exe")}
 
     def test_version_information_names_the_product_and_the_build_version(self):
         major, minor, patch = (int(v) for v in project_version())
-        for build, resources in self.builds.items():
-            with self.subTest(build=build):
+        for (build, program), resources in self.builds.items():
+            with self.subTest(build=build, program=program):
                 key, fixed, children = version_blocks(resources[(RT_VERSION, 1)])
                 self.assertEqual(key, "VS_VERSION_INFO")
                 signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
@@ -92,7 +94,7 @@ class Resources(unittest.TestCase):
                 dotted = "%d.%d.%d" % (major, minor, patch)
                 self.assertEqual(strings["ProductName"], "Gaming Mouse Monitor")
                 self.assertEqual((strings["FileVersion"], strings["ProductVersion"]), (dotted, dotted))
-                self.assertEqual(strings["OriginalFilename"], "zrmon.exe")
+                self.assertEqual(strings["OriginalFilename"], program)
                 for name in ("FileDescription", "CompanyName", "LegalCopyright"):
                     self.assertTrue(strings[name].strip(), name + " is empty")
                 self.assertIn(strings["CompanyName"], strings["LegalCopyright"])
@@ -101,8 +103,8 @@ class Resources(unittest.TestCase):
         systems = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
                    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
                    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}  # Vista, 7, 8, 8.1, 10
-        for build, resources in self.builds.items():
-            with self.subTest(build=build):
+        for (build, program), resources in self.builds.items():
+            with self.subTest(build=build, program=program):
                 root = ET.fromstring(resources[(RT_MANIFEST, 1)])
                 found = {el.tag.split("}")[1]: el for el in root.iter()}
                 levels = [el.get("level") for el in root.iter() if el.tag.endswith("}requestedExecutionLevel")]
@@ -114,8 +116,8 @@ class Resources(unittest.TestCase):
                 self.assertEqual({el.get("Id") for el in root.iter() if el.tag.endswith("}supportedOS")}, systems)
 
     def test_icon_has_every_size_windows_shows(self):
-        for build, resources in self.builds.items():
-            with self.subTest(build=build):
+        for (build, program), resources in self.builds.items():
+            with self.subTest(build=build, program=program):
                 group = resources[(RT_GROUP_ICON, 1)]
                 count = struct.unpack_from("<4xH", group)[0]
                 sizes = []
