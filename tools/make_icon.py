@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Draws the tray icon of the monitor (a mouse with its wheel lit) and writes
-it as a Windows .ico file with 16x16 and 32x32 images."""
+it as a Windows .ico file in the sizes Windows shows: 16 and 20 (small icons,
+the tray, at 100 % and 125 %), 24, 32 and 48 (lists, the desktop, Alt+Tab),
+256 (large views). Every image is an uncompressed 32-bit bitmap with alpha,
+which Windows XP reads too (it cannot read PNG images in an icon)."""
 import struct
 import sys
 
@@ -35,12 +38,13 @@ def image(size):
 
 
 def main(out):
-    sizes = [16, 32]
+    sizes = [16, 20, 24, 32, 48, 256]
     images = [image(s) for s in sizes]
     data = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for s, img in zip(sizes, images):
-        data += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(img), offset)
+        # The directory stores a size of 256 as 0.
+        data += struct.pack("<BBBBHHII", s % 256, s % 256, 0, 0, 1, 32, len(img), offset)
         offset += len(img)
     with open(out, "wb") as f:
         f.write(data + b"".join(images))

@@ -744,7 +744,11 @@ bool Win32Tray::AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t call
   NOTIFYICONDATAW nid = IconData(owner, id);
   nid.uFlags = NIF_MESSAGE | NIF_ICON;
   nid.uCallbackMessage = callbackMessage;
-  nid.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  // The tray shows small icons: the image drawn for that size (20 pixels at
+  // 125 %) rather than the 32-pixel one scaled down. Shared: adding the icon
+  // again after an Explorer restart loads nothing new.
+  nid.hIcon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   if (nid.hIcon == nullptr) nid.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
   CopyHint(nid, hint);
   return Shell_NotifyIconW(NIM_ADD, &nid) != 0;

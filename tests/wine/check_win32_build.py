@@ -42,6 +42,8 @@ class Win32Build(unittest.TestCase):
                 self.assertIn("file format pei-i386", header)
                 self.assertIn("architecture: i386", header)
                 self.assertRegex(objdump("-p", program), r"Subsystem\s+" + subsystem)
+        # The installer too: a 64-bit one would not start on 32-bit Windows.
+        self.assertIn("file format pei-i386", objdump("-f", self.path("zrmon-setup.exe")))
 
     def test_programs_import_no_compiler_runtime_and_no_library_loaded_by_name(self):
         for program in (self.path("dist", "zrmon.exe"), self.path("dist", "qvHook.dll"),

@@ -368,8 +368,9 @@ class WineMachine:
             raw = f.read()
         text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("latin-1")
         keys = parse_reg_export(text)
+        full = key.replace("HKCU\\", "HKEY_CURRENT_USER\\", 1).replace("HKLM\\", "HKEY_LOCAL_MACHINE\\", 1)
         for name, values in keys.items():
-            if name.lower() == key.replace("HKCU", "HKEY_CURRENT_USER").lower():
+            if name.lower() == full.lower():
                 return values
         return None
 
@@ -399,6 +400,10 @@ class WineMachine:
     def reg_add(self, key, name, kind, data):
         subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env=self.env,
                        check=True, capture_output=True)
+
+    def reg_delete(self, key, name):
+        subprocess.run(["wine", "reg", "delete", key, "/v", name, "/f"], env=self.env, check=True,
+                       capture_output=True)
 
 
 class WineTestCase(unittest.TestCase):
