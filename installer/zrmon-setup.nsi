@@ -40,6 +40,7 @@ ${UnStrStr}
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "zrmon"
 !define FILE_LIST "uninstall.lst"
+!define UNINSTALLER "$INSTDIR\uninstall.exe"
 !define SYNCHRONIZE 0x00100000
 !define WAIT_MS 30000
 
@@ -72,6 +73,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${ZR_VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${ZR_VERSION}"
 
 Var List  ; uninstall.lst, open for appending while files are installed
+Var EndedMonitor  ; 1 when this install ended a running monitor
 
 ; One file of the shipped folder: DIR is its folder below the program folder
 ; ("" or "\sub"), SOURCE the file in the build.
@@ -95,6 +97,7 @@ Function ${UN}EndMonitor
   System::Call "user32::GetWindowThreadProcessId(p r0, *i .r1) i"
   System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2"
   SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=${WAIT_MS}
+  StrCpy $EndedMonitor 1
   StrCpy $3 0
   ${If} $2 P<> 0
     System::Call "kernel32::WaitForSingleObject(p r2, i ${WAIT_MS}) i .r3"
@@ -127,6 +130,7 @@ FunctionEnd
 !insertmacro END_MONITOR "un."
 
 ; $R0 = 1 when the files $R0 and $R1 differ (or one cannot be read), else 0.
+; Uses $0-$3 and $R2.
 Function FilesDiffer
   FileOpen $0 $R0 r
   FileOpen $1 $R1 r
@@ -190,14 +194,22 @@ FunctionEnd
 ; The monitor starts unless one runs already (its single instance would end a
 ; second one anyway). The installer runs elevated; the monitor must run as the
 ; user (it stores in the user's registry, the configuration program talks to
-; it), so from Vista on the shell starts it, as a start from the desktop would.
+; it), so from Vista on the user's shell starts it, as a start from the desktop
+; would. Without a shell in the session (an install by a deployment service)
+; nothing starts: the Run value starts the monitor at the next logon.
 Function StartMonitor
   FindWindow $0 "${MONITOR_CLASS}"
   ${If} $0 != 0
+  ${OrIfNot} ${FileExists} "$INSTDIR\zrmon.exe"
     Return
   ${EndIf}
   SetOutPath "$INSTDIR"
   ${If} ${AtLeastWinVista}
+    FindWindow $0 "Shell_TrayWnd"
+    ${If} $0 == 0
+      DetailPrint "No desktop shell runs: the monitor starts at the next logon"
+      Return
+    ${EndIf}
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\zrmon.exe"'
   ${Else}
     Exec '"$INSTDIR\zrmon.exe"'
@@ -217,7 +229,7 @@ Section "${ZR_PRODUCT}" SecProgram
   !include "${ZR_FILES}"
   FileClose $List
   SetOutPath "$INSTDIR"
-  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteUninstaller "${UNINSTALLER}"
 
   SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\${ZR_PRODUCT}"
@@ -228,8 +240,8 @@ Section "${ZR_PRODUCT}" SecProgram
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${ZR_PUBLISHER}"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\zrmon.exe,0"
   WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K /G=1" $0 $1 $2
@@ -247,7 +259,28 @@ Section "-StartMonitor"
   Call StartMonitor
 SectionEnd
 
+; Installing for the machine needs an administrator (on XP, or with UAC off,
+; the request for elevation is not enough): refused before anything changes.
+!macro REQUIRE_ADMIN
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_ICONSTOP "${ZR_PRODUCT} is installed for every user of this computer: run this as an administrator." \
+      /SD IDOK
+    SetErrorLevel 740  ; the elevation that is needed
+    Quit
+  ${EndIf}
+!macroend
+
+; An install that stops after it ended the user's monitor starts it again.
+Function .onInstFailed
+  ${If} $EndedMonitor == 1
+    Call StartMonitor
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
+  !insertmacro REQUIRE_ADMIN
   !if ${ZR_BITS} == 64
     SetRegView 64
   !endif
@@ -261,6 +294,7 @@ Function .onInit
 FunctionEnd
 
 Function un.onInit
+  !insertmacro REQUIRE_ADMIN
   !if ${ZR_BITS} == 64
     SetRegView 64
   !endif
@@ -310,7 +344,7 @@ Section "Uninstall"
     FileClose $0
   ${EndIf}
   Delete "$INSTDIR\${FILE_LIST}"
-  Delete "$INSTDIR\uninstall.exe"
+  Delete "${UNINSTALLER}"
   RMDir "$INSTDIR"
 
   SetShellVarContext all

@@ -31,8 +31,15 @@ def image(size):
     for y in reversed(range(size)):  # bottom-up
         rows.append(b"".join(struct.pack("BBBB", *pixel(x, y, size)) for x in range(size)))
     xor = b"".join(rows)
+    # The AND mask marks the transparent pixels too, for displays that do not
+    # use the alpha channel (fewer than 32 bits of colour).
     mask_row = ((size + 31) // 32) * 4
-    and_mask = bytes(mask_row * size)  # transparency comes from alpha
+    and_mask = bytearray(mask_row * size)
+    for row, y in enumerate(reversed(range(size))):  # bottom-up, most significant bit first
+        for x in range(size):
+            if pixel(x, y, size)[3] == 0:
+                and_mask[row * mask_row + x // 8] |= 0x80 >> (x % 8)
+    and_mask = bytes(and_mask)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(and_mask), 0, 0, 0, 0)
     return header + xor + and_mask
 

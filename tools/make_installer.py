@@ -6,8 +6,10 @@
 Every file below DIST goes into the installer, whatever the build put there;
 config.ini is left to the script, which keeps a copy the user changed. The
 list of files is written beside OUT (OUT.files.nsh) for the script's
-ZR_FILE lines. makensis runs only when the files, the script or the
-definitions changed since the last run."""
+ZR_FILE lines, and the definitions (OUT.defines, one a line) for whoever makes
+an installer of another folder with them, as the installer's Wine test does.
+makensis runs only when the files, the script or the definitions changed since
+the last run."""
 import hashlib
 import os
 import subprocess
@@ -65,6 +67,8 @@ def main(argv):
 
     with open(listing, "w") as f:
         f.write(text)
+    with open(os.path.abspath(out) + ".defines", "w") as f:
+        f.write("".join(d + "\n" for d in defines))
     command = [makensis, "-V2", "-NOCD", "-DZR_DIST=" + os.path.abspath(dist), "-DZR_FILES=" + listing,
                "-DZR_OUT=" + os.path.abspath(out)] + defines + [os.path.abspath(script)]
     result = subprocess.run(command)

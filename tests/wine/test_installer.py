@@ -8,6 +8,7 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 
 import harness
 
@@ -47,7 +48,8 @@ class InstallerMachine(harness.WineTestCase):
             return [line.strip() for line in f].count("message %d 0 0" % WM_MONITOR_CLOSED)
 
     def installed(self, name):
-        return os.path.join(self.machine.c_path(FOLDER), name)
+        """The Linux path of a file of the program folder (name: "a\\b" or "a/b")."""
+        return self.machine.c_path(FOLDER + "\\" + name.replace("/", "\\"))
 
     def shortcuts(self):
         return glob.glob(os.path.join(self.machine.prefix, "drive_c", "**", "Gaming Mouse Monitor.lnk"),
@@ -61,9 +63,27 @@ class InstallerMachine(harness.WineTestCase):
         self.machine.processes.append(p)
         return self.machine.wait_exit(p, timeout=2 * harness.BOUND)
 
-    def install(self):
-        self.assertEqual(self.run_silent(self.setup), 0)
+    def install(self, setup=None):
+        self.assertEqual(self.run_silent(setup or self.setup), 0)
         return self.machine.wait_window(MONITOR)
+
+    def setup_with_extras(self):
+        """An installer of the shipped folder with a driver folder and a
+        language file in it, as a release that has them ships: made with the
+        build's own definitions."""
+        dist = os.path.join(self.machine.root, "dist")
+        shutil.copytree(os.path.join(harness.BUILD, "dist"), dist)
+        os.makedirs(os.path.join(dist, "DRIVERX86"))
+        for name in ("DRIVERX86\\zrfilter.inf", "qv.local"):
+            with open(os.path.join(dist, *name.split("\\")), "w") as f:
+                f.write("; shipped\n")
+        out = os.path.join(self.machine.root, "zrmon-setup.exe")
+        with open(self.setup + ".defines") as f:
+            defines = f.read().splitlines()
+        subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "make_installer.py"), shutil.which("makensis"),
+                        os.path.join(SOURCE, "installer", "zrmon-setup.nsi"), dist, out] + defines,
+                       check=True, stdout=subprocess.DEVNULL)
+        return out
 
 
 class Installer(InstallerMachine):
@@ -109,7 +129,9 @@ class Installer(InstallerMachine):
         self.assertTrue(filecmp.cmp(self.installed("config.default.ini"), shipped, shallow=False))
 
     def test_silent_uninstall_ends_the_monitor_in_order_removes_the_install_and_keeps_the_profiles(self):
-        self.install()
+        self.install(self.setup_with_extras())
+        for name in ("DRIVERX86\\zrfilter.inf", "qv.local"):
+            self.assertTrue(os.path.isfile(self.installed(name)), name)
         documents_profiles = os.path.join(self.machine.documents, "Profile")
         # A first start writes the factory profiles: the user's from now on.
         harness.wait_for(lambda: self.machine.reg_export(PROFILE_KEY), "the profiles in the registry")
