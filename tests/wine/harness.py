@@ -315,10 +315,23 @@ class WineMachine:
         return self.run(self.tool_path("zrtool.exe"), *[str(a) for a in args], timeout=timeout)
 
     def wait_window(self, cls, timeout_ms=int(BOUND * 1000)):
-        rc, out = self.tool("wait-window", cls, timeout_ms)
+        # The tool's own wait ends first, so that a window that never comes
+        # fails with its name rather than with the tool's time-out.
+        rc, out = self.tool("wait-window", cls, timeout_ms, timeout=timeout_ms / 1000 + BOUND / 2)
         if rc != 0:
-            raise AssertionError("no window of class %s appeared" % cls)
+            raise AssertionError("no window of class %s appeared; the programs' output ends:\n%s"
+                                 % (cls, self.programs_output_tail()))
         return out.strip()
+
+    def programs_output_tail(self, size=2000):
+        """The end of what the programs started in the background printed."""
+        try:
+            with open(os.path.join(self.root, "programs.log"), "rb") as f:
+                f.seek(0, os.SEEK_END)
+                f.seek(max(0, f.tell() - size))
+                return f.read().decode("utf-8", "replace")
+        except OSError:
+            return "(nothing)"
 
     def window_exists(self, cls):
         return self.tool("wait-window", cls, 0)[0] == 0
