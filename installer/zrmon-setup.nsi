@@ -47,6 +47,7 @@ ${UnStrStr}
 Name "${ZR_PRODUCT}"
 OutFile "${ZR_OUT}"
 InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
+BrandingText "${ZR_PRODUCT} ${ZR_VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
 
