@@ -159,8 +159,7 @@ void ZEDEZAVadi::FormDestroy() {
 
 void ZEDEZAVadi::LoadIncludeHidDeviceList() {
   FIncludeHidDeviceList.clear();
-  const IniFile ini =
-      LoadIniFile(platform_.files, platform_.system, platform_.files.ExecutableFolder() + "config.ini");
+  const IniFile ini = LoadConfigIni(platform_.files, platform_.system);
   FIncludeHidDeviceList = ini.ReadIdList("IncludeHIDDeviceList", 101);
 }
 

@@ -37,7 +37,7 @@ void DiagnosticLog::DebugOutput(std::string_view text) {
 }
 
 std::string DiagnosticLogPath(FileSystem& files, System& system) {
-  const IniFile ini = LoadIniFile(files, system, files.ExecutableFolder() + "config.ini");
+  const IniFile ini = LoadConfigIni(files, system);
   if (ini.ReadInteger("Diagnostics", "LogFile", 0) == 0) return {};
   const std::string folder = files.LocalAppDataFolder();
   if (folder.empty()) return {};

@@ -161,4 +161,8 @@ IniFile LoadIniFile(FileSystem& files, System& system, std::string_view path) {
   return {};
 }
 
+IniFile LoadConfigIni(FileSystem& files, System& system) {
+  return LoadIniFile(files, system, files.ExecutableFolder() + "config.ini");
+}
+
 }  // namespace zr

@@ -63,5 +63,7 @@ inline constexpr std::size_t kMaxIniFileBytes = 8u << 20;
 // Reads `path`; a missing file gives an empty IniFile. A file that cannot be
 // read or is too large also gives an empty one and a debugger-output line.
 IniFile LoadIniFile(FileSystem& files, System& system, std::string_view path);
+// The program's config.ini, beside its executable.
+IniFile LoadConfigIni(FileSystem& files, System& system);
 
 }  // namespace zr

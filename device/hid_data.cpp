@@ -78,8 +78,7 @@ TqvHIDData::TqvHIDData(Platform& platform)
   shared_->stopEvent = platform_.kernel.CreateManualResetEvent();
   shared_->component = this;
   FHidGuid = platform_.hid.HidGuid().value_or(kHidInterfaceGuid);
-  const IniFile ini =
-      LoadIniFile(platform_.files, platform_.system, platform_.files.ExecutableFolder() + "config.ini");
+  const IniFile ini = LoadConfigIni(platform_.files, platform_.system);
   FHidDeviceList = ini.ReadIdList("IncludeHIDDeviceList", 101);
 }
 

@@ -39,8 +39,7 @@ TqvSTDCommand::TqvSTDCommand(Platform& platform) : platform_(platform) {
   FGlobalDataEvent1 = platform_.kernel.CreateManualResetEvent();
   FGlobalDataEvent2 = platform_.kernel.CreateManualResetEvent();
 
-  const IniFile ini =
-      LoadIniFile(platform_.files, platform_.system, platform_.files.ExecutableFolder() + "config.ini");
+  const IniFile ini = LoadConfigIni(platform_.files, platform_.system);
   FHidDeviceList = ini.ReadIdList("devicelist", 101);
   FUsbDeviceList = ini.ReadIdList("usbdevicelist", 101);
   TDriverInfo& d = FDriverInfo;

@@ -63,8 +63,7 @@ TqvProfile* TDM::Slot(std::int32_t index) const {
 // ---- creation ----------------------------------------------------------------
 
 TOptionsFromConfigFile TDM::ReadStorageOptions(Platform& platform) {
-  return ReadOptionsFromConfigFile(
-      LoadIniFile(platform.files, platform.system, platform.files.ExecutableFolder() + "config.ini"));
+  return ReadOptionsFromConfigFile(LoadConfigIni(platform.files, platform.system));
 }
 
 std::string TDM::ProfileFolderIn(std::string_view documents, const TOptionsFromConfigFile& options) {
@@ -85,8 +84,7 @@ bool TDM::IsOwnRecordValue(std::string_view name) {
 }
 
 void TDM::DataModuleCreate() {
-  const IniFile ini =
-      LoadIniFile(platform_.files, platform_.system, platform_.files.ExecutableFolder() + "config.ini");
+  const IniFile ini = LoadConfigIni(platform_.files, platform_.system);
   FOptionsFromConfigFile = ReadOptionsFromConfigFile(ini);
   FOtherConfig = ReadOtherConfig(ini);
   FProfileGroupIndex = 0;

@@ -8,6 +8,7 @@ time to let something happen.
   python3 harness.py make-base-prefix   creates the shared base prefix once
 """
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -27,6 +28,14 @@ BASE_PREFIX = os.path.join(WORK, "base-prefix-win" + BITS)
 BASE_HOME = os.path.join(WORK, "base-home-win" + BITS)
 WRAPPERS = os.path.join(WORK, "wine64-bin")
 BOUND = 60.0  # seconds any single wait may take before the test fails
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def project_setting(pattern):
+    """The first group of `pattern` in the top CMakeLists.txt (the version,
+    the publisher: set there once for the whole build)."""
+    with open(os.path.join(SOURCE, "CMakeLists.txt")) as f:
+        return re.search(pattern, f.read()).group(1)
 
 WINE32_LOADER = "/usr/lib/wine/wine"
 WINE64_LOADER = "/usr/lib/wine/wine64"

@@ -5,7 +5,6 @@ changed config.ini kept), and what an uninstall removes and keeps."""
 import filecmp
 import glob
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -19,12 +18,6 @@ FOLDER = "C:\\Program Files\\Gaming Mouse Monitor"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\zrmon"
 RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 PROFILE_KEY = r"HKCU\software\software\DAvezodev"
-SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-
-
-def project_setting(pattern):
-    with open(os.path.join(SOURCE, "CMakeLists.txt")) as f:
-        return re.search(pattern, f.read()).group(1)
 
 
 class InstallerMachine(harness.WineTestCase):
@@ -80,8 +73,9 @@ class InstallerMachine(harness.WineTestCase):
         out = os.path.join(self.machine.root, "zrmon-setup.exe")
         with open(self.setup + ".defines") as f:
             defines = f.read().splitlines()
-        subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "make_installer.py"), shutil.which("makensis"),
-                        os.path.join(SOURCE, "installer", "zrmon-setup.nsi"), dist, out] + defines,
+        subprocess.run([sys.executable, os.path.join(harness.SOURCE, "tools", "make_installer.py"),
+                        shutil.which("makensis"), os.path.join(harness.SOURCE, "installer", "zrmon-setup.nsi"),
+                        dist, out] + defines,
                        check=True, stdout=subprocess.DEVNULL)
         return out
 
@@ -104,8 +98,8 @@ class Installer(InstallerMachine):
                                                         "UninstallString", "QuietUninstallString", "NoModify",
                                                         "NoRepair")},
                          {"DisplayName": ("string", "Gaming Mouse Monitor"),
-                          "DisplayVersion": ("string", project_setting(r"project\(zrmon VERSION ([\d.]+)")),
-                          "Publisher": ("string", project_setting(r'set\(ZR_PUBLISHER "([^"]+)"\)')),
+                          "DisplayVersion": ("string", harness.project_setting(r"project\(zrmon VERSION ([\d.]+)")),
+                          "Publisher": ("string", harness.project_setting(r'set\(ZR_PUBLISHER "([^"]+)"\)')),
                           "DisplayIcon": ("string", exe + ",0"),
                           "UninstallString": ("string", '"%s\\uninstall.exe"' % FOLDER),
                           "QuietUninstallString": ("string", '"%s\\uninstall.exe" /S' % FOLDER),

@@ -4,12 +4,12 @@ application manifest and the icon's sizes. Plain Python reads the PE file,
 so the shipped 32-bit build is checked on every machine, and the build that
 runs under Wine as well."""
 import os
-import re
 import struct
 import unittest
 import xml.etree.ElementTree as ET
 
-SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import harness
+
 BUILDS = [b for b in dict.fromkeys((os.environ.get("ZR_WIN32_BUILD", ""), os.environ.get("ZR_WINE_BUILD", ""))) if b]
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
@@ -66,11 +66,6 @@ def version_blocks(data, at=0):
     return key, value, children
 
 
-def project_version():
-    with open(os.path.join(SOURCE, "CMakeLists.txt")) as f:
-        return re.search(r"project\(zrmon VERSION (\d+)\.(\d+)\.(\d+)", f.read()).groups()
-
-
 class Resources(unittest.TestCase):
     def setUp(self):
         self.assertTrue(BUILDS, "no Windows build given (ZR_WIN32_BUILD)")
@@ -79,7 +74,8 @@ class Resources(unittest.TestCase):
                        for build in BUILDS for program in ("zrmon.exe", "zrctl.exe")}
 
     def test_version_information_names_the_product_and_the_build_version(self):
-        major, minor, patch = (int(v) for v in project_version())
+        version = harness.project_setting(r"project\(zrmon VERSION ([\d.]+)")
+        major, minor, patch = (int(v) for v in version.split("."))
         for (build, program), resources in self.builds.items():
             with self.subTest(build=build, program=program):
                 key, fixed, children = version_blocks(resources[(RT_VERSION, 1)])
