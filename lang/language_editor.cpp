@@ -5,6 +5,7 @@
 
 #include "common/paths.h"
 #include "common/text.h"
+#include "lang/language_table_io.h"
 
 namespace zr {
 namespace {
@@ -12,6 +13,15 @@ namespace {
 constexpr std::size_t kRowsBeyondSourcesOnOpening = 300;
 constexpr std::size_t kRowsBeyondSourcesOnAdding = 100;
 constexpr std::size_t kRowsGrowth = 30;
+// The editor reads qv.local whole, beyond the monitor's limits; a file
+// larger than this is not read (and not saved over).
+constexpr std::size_t kLargestTableFile = std::size_t{256} << 20;
+
+std::string Listed(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += "\n- " + line;
+  return text;
+}
 
 std::map<std::string, std::string> TypedTranslations(const std::vector<TEditorRow>& rows) {
   std::map<std::string, std::string> typed;
@@ -28,9 +38,11 @@ TqvLanguageDesignForm::TqvLanguageDesignForm(TTranslationState& state, Platform&
                                              TqvLanguage* language)
     : state_(state), platform_(platform), view_(view), lang_(language) {
   if (lang_ == nullptr) {
-    // Its constructor reads qv.local beside the executable.
-    own_ = std::make_unique<TqvLanguage>(state_, platform_, platform_.locale, nullptr);
+    own_ = std::make_unique<TqvLanguage>(state_, platform_, platform_.locale, nullptr, false);
     lang_ = own_.get();
+    ReadLocalFileWhole();
+  } else {
+    notLoaded_ = lang_->LeftOut();
   }
   std::vector<std::string> names;
   for (const TLocaleInfo& locale : lang_->LocalesByLanguageId()) names.push_back(locale.LanguageName);
@@ -47,9 +59,31 @@ TqvLanguageDesignForm::TqvLanguageDesignForm(TTranslationState& state, Platform&
     if (!hasTab) tabs_.push_back(MakeTab(std::move(caption), stored.Name, kRowsBeyondSourcesOnOpening, true));
   }
   Select(tabs_.empty() ? -1 : 0);
+  if (!notLoaded_.empty()) {
+    view_.ShowMessage("The translation table was not read whole:" + Listed(notLoaded_) +
+                      "\nThe editor shows what could be read and will not save over " + LocalFile() +
+                      ", so that nothing in it is lost.");
+  }
 }
 
 TqvLanguageDesignForm::~TqvLanguageDesignForm() = default;
+
+std::string TqvLanguageDesignForm::LocalFile() const {
+  return WithTrailingBackslash(platform_.files.ExecutableFolder()) + "qv.local";
+}
+
+void TqvLanguageDesignForm::ReadLocalFileWhole() {
+  const std::string file = LocalFile();
+  if (!platform_.files.FileExists(file)) return;
+  const FileReadResult r = platform_.files.ReadFile(file, kLargestTableFile);
+  if (!r.ok()) {
+    notLoaded_.push_back(file + " could not be read: " + r.error);
+    return;
+  }
+  for (const std::string& what : ReadLanguageTableWithin(r.bytes, lang_->Table(), kWholeTable)) {
+    notLoaded_.push_back(file + ": " + what);
+  }
+}
 
 const TLanguageList* TqvLanguageDesignForm::TableLanguage(std::string_view shortId) const {
   return lang_->Table().Find(shortId);
@@ -61,8 +95,10 @@ TLanguageTab TqvLanguageDesignForm::MakeTab(std::string caption, std::string sho
   const auto& sources = lang_->Table().FOriginal;
   tab.Rows.resize(sources.size() + extraRows);
   const TLanguageList* language = TableLanguage(tab.Hint);
+  const auto translations = language != nullptr ? language->Translations() : std::map<std::string_view, std::string_view>();
   for (std::size_t i = 0; i < sources.size(); ++i) {
-    std::string translation = language != nullptr ? language->Translate(sources[i]) : std::string();
+    const auto found = translations.find(sources[i]);
+    std::string translation = found != translations.end() ? std::string(found->second) : std::string();
     if (translation.empty() && sourceAsDefault) translation = sources[i];
     tab.Rows[i] = TEditorRow{sources[i], std::move(translation)};
   }
@@ -79,6 +115,7 @@ void TqvLanguageDesignForm::RefillGrids(const std::vector<TEditorRow>& typedInSe
     }
     while (tab.Rows.size() < sources.size()) tab.Rows.resize(tab.Rows.size() + kRowsGrowth);
     const TLanguageList* language = TableLanguage(tab.Hint);
+    const auto translations = language != nullptr ? language->Translations() : std::map<std::string_view, std::string_view>();
     for (std::size_t i = 0; i < tab.Rows.size(); ++i) {
       if (i >= sources.size()) {
         tab.Rows[i] = TEditorRow{};
@@ -86,7 +123,10 @@ void TqvLanguageDesignForm::RefillGrids(const std::vector<TEditorRow>& typedInSe
       }
       const auto it = typed.find(sources[i]);
       std::string translation = it != typed.end() ? it->second : std::string();
-      if (it == typed.end() && language != nullptr) translation = language->Translate(sources[i]);
+      if (it == typed.end()) {
+        const auto found = translations.find(sources[i]);
+        if (found != translations.end()) translation = std::string(found->second);
+      }
       if (it == typed.end() && translation.empty()) translation = sources[i];
       tab.Rows[i] = TEditorRow{sources[i], std::move(translation)};
     }
@@ -202,36 +242,53 @@ void TqvLanguageDesignForm::SaveTextList(const std::vector<std::string>& lines) 
                                [&](const TLanguageList& l) { return EqualsIgnoreCase(l.Name, shortId); });
   table.FOriginal.clear();
   std::vector<TEditorRow> pasted;
+  std::vector<std::pair<std::string, std::string>> translations;
   for (const std::string& line : lines) {
     const std::size_t eq = line.find('=');
     if (eq == std::string::npos || eq == 0) continue;
     TEditorRow row{line.substr(0, eq), line.substr(eq + 1)};
     if (!row.Translation.empty() && row.Translation.back() == '\r') row.Translation.pop_back();
-    const auto at = std::lower_bound(table.FOriginal.begin(), table.FOriginal.end(), row.Source);
-    if (at == table.FOriginal.end() || *at != row.Source) table.FOriginal.insert(at, row.Source);
-    language->SetTranslation(row.Source, row.Translation);
+    table.FOriginal.push_back(row.Source);
+    translations.emplace_back(row.Source, row.Translation);
     pasted.push_back(std::move(row));
   }
+  std::sort(table.FOriginal.begin(), table.FOriginal.end());
+  table.FOriginal.erase(std::unique(table.FOriginal.begin(), table.FOriginal.end()), table.FOriginal.end());
+  language->SetTranslations(translations);
   RefillGrids(pasted);
 }
 
 bool TqvLanguageDesignForm::SaveToLanguageFile() {
+  const std::string file = LocalFile();
+  if (!notLoaded_.empty()) {
+    view_.ShowMessage(file + " was not saved: the translation table was not read whole when the editor opened" +
+                      Listed(notLoaded_) + "\nSaving would replace what was left out.");
+    return false;
+  }
   TLanguageTable& table = lang_->Table();
   table.FResources.clear();
   for (const TLanguageTab& tab : tabs_) {
     lang_->AddLang(tab.Hint);
     auto language = std::find_if(table.FResources.begin(), table.FResources.end(),
                                  [&](const TLanguageList& l) { return EqualsIgnoreCase(l.Name, tab.Hint); });
+    std::vector<std::pair<std::string, std::string>> rows;
     for (const TEditorRow& row : tab.Rows) {
       if (row.Source.empty()) break;
-      language->SetTranslation(row.Source, row.Translation);
+      rows.emplace_back(row.Source, row.Translation);
     }
+    language->SetTranslations(rows);
   }
   // The file is replaced whole: a failed save leaves the previous one.
-  const std::string file = WithTrailingBackslash(platform_.files.ExecutableFolder()) + "qv.local";
-  if (!lang_->SaveToFile(file)) {
-    view_.ShowMessage(file + " could not be written; the previous file is unchanged.");
+  const std::vector<std::uint8_t> bytes = WriteLanguageTable(table);
+  const IoResult written = platform_.files.ReplaceFile(file, bytes);
+  if (!written.ok) {
+    view_.ShowMessage(file + " could not be written (" + written.error + "); the previous file is unchanged.");
     return false;
+  }
+  const std::vector<std::string> cut = WhatTheMonitorLeavesOut(bytes);
+  if (!cut.empty()) {
+    view_.ShowMessage(file + " was saved whole, but the monitor will not use all of it:" + Listed(cut) +
+                      "\nThe texts it leaves out stay in their source language.");
   }
   if (own_ == nullptr) view_.CloseEditor();
   return true;

@@ -54,7 +54,9 @@ class TqvLanguageDesignForm {
   static constexpr int kTabsPerPage = 8;
 
   // Edits `language`; without one, a component of its own that reads
-  // qv.local beside the executable when it is there.
+  // qv.local beside the executable whole when it is there. What could not
+  // be read (of the file, or by the handed component) is shown, and the
+  // editor then refuses to save over the file.
   TqvLanguageDesignForm(TTranslationState& state, Platform& platform, LanguageEditorView& view,
                         TqvLanguage* language = nullptr);
   ~TqvLanguageDesignForm();
@@ -76,7 +78,9 @@ class TqvLanguageDesignForm {
   // nothing changes.
   void SaveTextList(const std::vector<std::string>& lines);
   // Writes the tabs' languages to qv.local beside the executable; false (and
-  // a message) when the file could not be written.
+  // a message) when the file could not be written, or when the table was
+  // not read whole. A message also tells what of the saved table the
+  // monitor leaves out (it reads tables only up to its limits).
   bool SaveToLanguageFile();
 
   const std::vector<TLanguageTab>& Tabs() const { return tabs_; }
@@ -85,6 +89,8 @@ class TqvLanguageDesignForm {
   TqvLanguage& Language() { return *lang_; }
 
  private:
+  std::string LocalFile() const;
+  void ReadLocalFileWhole();
   const TLanguageList* TableLanguage(std::string_view shortId) const;
   TLanguageTab MakeTab(std::string caption, std::string shortId, std::size_t extraRows, bool sourceAsDefault) const;
   // Every grid shows the current source texts again, keeping what was typed
@@ -98,6 +104,9 @@ class TqvLanguageDesignForm {
   LanguageEditorView& view_;
   std::unique_ptr<TqvLanguage> own_;
   TqvLanguage* lang_;
+  // What the table's reading left out; saving over qv.local is refused
+  // when anything was.
+  std::vector<std::string> notLoaded_;
   std::vector<TLanguageTab> tabs_;
   int selected_ = -1;
   int pageOffset_ = 0;

@@ -1,6 +1,7 @@
 // The translation table, its language lists and its stored format.
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <optional>
 
 #include "common/text.h"
@@ -37,16 +38,12 @@ void SortLines(std::vector<std::string>& lines) {
 // anything is allocated for it.
 class TableReader {
  public:
-  TableReader(std::span<const std::uint8_t> bytes, System& system, std::string_view origin)
-      : bytes_(bytes), system_(system), origin_(origin) {}
+  explicit TableReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
   std::size_t Remaining() const { return bytes_.size() - pos_; }
 
-  void Report(const std::string& what) {
-    clean_ = false;
-    system_.DebugOutput(std::string(origin_) + ": " + what);
-  }
-  bool Clean() const { return clean_; }
+  void Report(const std::string& what) { leftOut_.push_back(what); }
+  std::vector<std::string> TakeLeftOut() { return std::move(leftOut_); }
 
   std::optional<std::int32_t> ReadInt32(const std::string& what) {
     if (Remaining() < 4) {
@@ -84,9 +81,7 @@ class TableReader {
  private:
   std::span<const std::uint8_t> bytes_;
   std::size_t pos_ = 0;
-  System& system_;
-  std::string_view origin_;
-  bool clean_ = true;
+  std::vector<std::string> leftOut_;
 };
 
 bool IsWellFormedUtf16(std::u16string_view text) {
@@ -163,19 +158,37 @@ std::string TLanguageList::Revert(std::string_view translated) const {
 }
 
 void TLanguageList::SetTranslation(std::string_view source, std::string_view translated) {
-  // Such a line could not be found again (a source part ends at the first
-  // "=") or would fall apart into several lines when stored.
-  if (source.empty() || source.find('=') != std::string_view::npos || HasLineBreak(source) ||
-      HasLineBreak(translated)) {
-    return;
+  SetTranslations({{std::string(source), std::string(translated)}});
+}
+
+void TLanguageList::SetTranslations(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  // A source text holding "=" could not be found again (its part ends at the
+  // first "="), and texts with line breaks would fall apart into several
+  // lines when stored: such pairs change nothing.
+  std::map<std::string_view, std::string_view> set;
+  for (const auto& [source, translated] : pairs) {
+    if (source.empty() || source.find('=') != std::string::npos || HasLineBreak(source) || HasLineBreak(translated)) {
+      continue;
+    }
+    set[source] = translated;
   }
+  if (set.empty()) return;
   std::erase_if(Lines, [&](const std::string& line) {
     const auto parts = SplitLine(line);
-    return parts && parts->source == source;
+    return parts && set.contains(parts->source);
   });
-  if (translated.empty()) return;
-  std::string line = std::string(source) + "=" + std::string(translated);
-  Lines.insert(std::lower_bound(Lines.begin(), Lines.end(), line), std::move(line));
+  for (const auto& [source, translated] : set) {
+    if (!translated.empty()) Lines.push_back(std::string(source) + "=" + std::string(translated));
+  }
+  std::sort(Lines.begin(), Lines.end());
+}
+
+std::map<std::string_view, std::string_view> TLanguageList::Translations() const {
+  std::map<std::string_view, std::string_view> translations;
+  for (const auto& line : Lines) {
+    if (const auto parts = SplitLine(line)) translations.emplace(parts->source, parts->translation);
+  }
+  return translations;
 }
 
 const TLanguageList* TLanguageTable::Find(std::string_view name) const {
@@ -213,41 +226,41 @@ bool ReadLanguageTable(std::span<const std::uint8_t> bytes, TLanguageTable& tabl
   return ReadLanguageTableFrom(bytes, table, system, "language table");
 }
 
-bool ReadLanguageTableFrom(std::span<const std::uint8_t> bytes, TLanguageTable& table, System& system,
-                           std::string_view origin) {
-  TableReader in(bytes, system, origin);
+std::vector<std::string> ReadLanguageTableWithin(std::span<const std::uint8_t> bytes, TLanguageTable& table,
+                                                 TTableLimits limits) {
+  TableReader in(bytes);
   const auto sources = in.ReadText("source texts");
   if (!sources) {
     in.Report("nothing of the table was read");
-    return false;
+    return in.TakeLeftOut();
   }
   int malformed = 0;
-  std::size_t room = kMaxTableLines;
+  std::size_t room = limits.lines;
   std::size_t dropped = 0;
   table.FOriginal = SplitTextList(*sources, malformed, room, dropped);
   if (malformed > 0) in.Report(std::to_string(malformed) + " source texts that are not valid UTF-16 skipped");
 
   const auto count = in.ReadInt32("language count");
-  if (!count) return false;
+  if (!count) return in.TakeLeftOut();
   if (*count < 0) {
     in.Report("the language count " + std::to_string(*count) + " is negative; no language read");
-    return false;
+    return in.TakeLeftOut();
   }
   for (std::int32_t i = 0; i < *count; ++i) {
-    if (table.FResources.size() >= kMaxTableLanguages) {
-      in.Report("languages after the first " + std::to_string(kMaxTableLanguages) + " not read");
+    if (table.FResources.size() >= limits.languages) {
+      in.Report("languages after the first " + std::to_string(limits.languages) + " not read");
       break;
     }
     const std::string which = "language " + std::to_string(i + 1) + " of " + std::to_string(*count);
     const auto name = in.ReadText("name of " + which);
     if (!name) {
       in.Report(which + " and those after it not read");
-      return false;
+      return in.TakeLeftOut();
     }
     const auto list = in.ReadText("list of " + which);
     if (!list) {
       in.Report(which + " and those after it not read");
-      return false;
+      return in.TakeLeftOut();
     }
     if (!IsWellFormedUtf16(*name)) {
       in.Report(which + " skipped: its name is not valid UTF-16");
@@ -264,12 +277,28 @@ bool ReadLanguageTableFrom(std::span<const std::uint8_t> bytes, TLanguageTable& 
     table.FResources.push_back(std::move(language));
   }
   if (dropped > 0) {
-    in.Report(std::to_string(dropped) + " lines beyond the table's " + std::to_string(kMaxTableLines) + " dropped");
+    in.Report(std::to_string(dropped) + " lines beyond the table's " + std::to_string(limits.lines) + " dropped");
   }
-  if (in.Remaining() > 0 && table.FResources.size() < kMaxTableLanguages) {
+  if (in.Remaining() > 0 && table.FResources.size() < limits.languages) {
     in.Report(std::to_string(in.Remaining()) + " bytes after the table ignored");
   }
-  return in.Clean();
+  return in.TakeLeftOut();
+}
+
+bool ReadLanguageTableFrom(std::span<const std::uint8_t> bytes, TLanguageTable& table, System& system,
+                           std::string_view origin) {
+  const std::vector<std::string> leftOut = ReadLanguageTableWithin(bytes, table, kMonitorTableLimits);
+  for (const std::string& what : leftOut) system.DebugOutput(std::string(origin) + ": " + what);
+  return leftOut.empty();
+}
+
+std::vector<std::string> WhatTheMonitorLeavesOut(std::span<const std::uint8_t> fileBytes) {
+  if (fileBytes.size() > kMaxLanguageFileBytes) {
+    return {"a table file of " + std::to_string(fileBytes.size()) + " bytes is not read at all (at most " +
+            std::to_string(kMaxLanguageFileBytes) + " bytes)"};
+  }
+  TLanguageTable table;
+  return ReadLanguageTableWithin(fileBytes, table, kMonitorTableLimits);
 }
 
 }  // namespace zr

@@ -98,7 +98,7 @@ void TTranslationState::ApplyLanguageList(const TLanguageList* list) {
 // ---- the component ----------------------------------------------------------------
 
 TqvLanguage::TqvLanguage(TTranslationState& state, Platform& platform, LocalePort& locale,
-                         TLangComponent* ownerForm)
+                         TLangComponent* ownerForm, bool readLocalFile)
     : state_(state), platform_(platform), locale_(locale), owner_(ownerForm) {
   FTranslatePropertyList = {"Caption", "Hint"};
   FTranslateSpecialClassList = {"TMenuItem", "TTabControl", "TTabSheet", "TListView",
@@ -114,7 +114,7 @@ TqvLanguage::TqvLanguage(TTranslationState& state, Platform& platform, LocalePor
   }
   const std::string local = WithTrailingBackslash(platform_.files.ExecutableFolder()) + "qv.local";
   // The table is still empty here: the file's languages come first.
-  if (platform_.files.FileExists(local)) ReadTableFile(local);
+  if (readLocalFile && platform_.files.FileExists(local)) ReadTableFile(local);
 }
 
 TqvLanguage::~TqvLanguage() {
@@ -126,7 +126,9 @@ TqvLanguage::~TqvLanguage() {
 
 void TqvLanguage::LoadFormData(std::span<const std::uint8_t> resourcesBin) {
   // A form that stores no table has no data; the file's table stays as read.
-  if (!resourcesBin.empty()) ReadLanguageTableFrom(resourcesBin, table_, platform_.system, "form language table");
+  if (!resourcesBin.empty()) {
+    NoteLeftOut("form language table", ReadLanguageTableWithin(resourcesBin, table_, kMonitorTableLimits));
+  }
   // Only a list named exactly as the lower-case prefix is applied: the
   // built-in "CH" and "US" never are. "ch" cannot tell Simplified from
   // Traditional Chinese systems, and the language shown is the one the
@@ -288,10 +290,20 @@ bool TqvLanguage::ReadTableFile(std::string_view path) {
   if (!r.ok()) {
     if (r.status != FileReadResult::Status::Missing) {
       platform_.system.DebugOutput(std::string(path) + " not read: " + r.error);
+      leftOut_.push_back(std::string(path) + " not read: " + r.error);
     }
     return false;
   }
-  return ReadLanguageTableFrom(r.bytes, table_, platform_.system, path);
+  const std::vector<std::string> leftOut = ReadLanguageTableWithin(r.bytes, table_, kMonitorTableLimits);
+  NoteLeftOut(path, leftOut);
+  return leftOut.empty();
+}
+
+void TqvLanguage::NoteLeftOut(std::string_view origin, const std::vector<std::string>& what) {
+  for (const std::string& line : what) {
+    leftOut_.push_back(std::string(origin) + ": " + line);
+    platform_.system.DebugOutput(leftOut_.back());
+  }
 }
 
 bool TqvLanguage::SaveToFile(std::string_view fileName) {

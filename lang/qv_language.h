@@ -11,10 +11,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/locale.h"
@@ -76,6 +78,11 @@ struct TLanguageList {
   // place; an empty translation removes them. A source text that is empty or
   // holds "=", and texts with line breaks, cannot be stored and change nothing.
   void SetTranslation(std::string_view source, std::string_view translated);
+  // SetTranslation of each pair in order, in one pass over the lines.
+  void SetTranslations(const std::vector<std::pair<std::string, std::string>>& pairs);
+  // The translation of each source text that has a line, as Translate
+  // gives it; the views point into the lines.
+  std::map<std::string_view, std::string_view> Translations() const;
 };
 
 struct TLanguageTable {
@@ -137,8 +144,10 @@ class TqvLanguage {
                          std::vector<TLangComponent*>& AList, const std::string& BaseName, bool ATranslate)>;
 
   // Builds the locale tables; registers the owner form (when given); reads
-  // qv.local beside the executable when it exists.
-  TqvLanguage(TTranslationState& state, Platform& platform, LocalePort& locale, TLangComponent* ownerForm);
+  // qv.local beside the executable when it exists, unless `readLocalFile`
+  // is false (the language editor reads it whole itself).
+  TqvLanguage(TTranslationState& state, Platform& platform, LocalePort& locale, TLangComponent* ownerForm,
+              bool readLocalFile = true);
   // Removes the owner form from the registry.
   ~TqvLanguage();
   TqvLanguage(const TqvLanguage&) = delete;
@@ -174,6 +183,9 @@ class TqvLanguage {
   bool SaveToFile(std::string_view fileName);
 
   TLanguageTable& Table() { return table_; }
+  // What the reads of files and form data left out of the table, one
+  // sentence each naming where it came from; empty when all was read.
+  const std::vector<std::string>& LeftOut() const { return leftOut_; }
   // The supported locales keyed by language ID, in enumeration order.
   const std::vector<TLocaleInfo>& LocalesByLanguageId() const { return localesById_; }
   const TLanguageTable& Table() const { return table_; }
@@ -194,12 +206,15 @@ class TqvLanguage {
   // Reads a table file into the table (languages appended); false when it
   // could not be read whole.
   bool ReadTableFile(std::string_view path);
+  // Tells each thing that a read left out, as a debugger-output line too.
+  void NoteLeftOut(std::string_view origin, const std::vector<std::string>& what);
 
   TTranslationState& state_;
   Platform& platform_;
   LocalePort& locale_;
   TLangComponent* owner_;  // the registered owner form; null when the owner is none or no form
   TLanguageTable table_;
+  std::vector<std::string> leftOut_;
   std::string FLang;
   bool FActive = false;
   bool FAutoSelect = false;

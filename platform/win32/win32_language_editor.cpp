@@ -112,8 +112,9 @@ class EditorWindow final : public LanguageEditorView {
     AddColumn(0, L"Text", TqvLanguageDesignForm::kSourceColumnWidth);
     AddColumn(1, L"Translation", TqvLanguageDesignForm::kTranslationColumnWidth);
 
-    editor_ = std::make_unique<TqvLanguageDesignForm>(translation_, platform_.platform(), *this);
+    // Shown first: what could not be read is told in a box over it.
     ShowWindow(window_, SW_SHOWNORMAL);
+    editor_ = std::make_unique<TqvLanguageDesignForm>(translation_, platform_.platform(), *this);
     return true;
   }
 

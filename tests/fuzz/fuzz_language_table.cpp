@@ -1,10 +1,13 @@
 // A stored translation table (qv.local, form data) as any bytes: whatever is
-// read must write out and read back unchanged.
+// read must write out and read back unchanged, within the monitor's limits
+// and read whole (as the language editor reads); what the monitor reads
+// cleanly the editor reads the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
+#include "lang/language_table_io.h"
 #include "lang/qv_language.h"
 
 namespace {
@@ -35,7 +38,7 @@ bool SameTable(const zr::TLanguageTable& a, const zr::TLanguageTable& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   QuietSystem system;
   zr::TLanguageTable table;
-  (void)zr::ReadLanguageTable(std::span(data, size), table, system);
+  const bool clean = zr::ReadLanguageTable(std::span(data, size), table, system);
   for (const auto& language : table.FResources) {
     for (const auto& source : table.FOriginal) (void)language.Translate(source);
     if (!language.Lines.empty()) (void)language.Revert(language.Lines.front());
@@ -45,5 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zr::TLanguageTable again;
   if (!zr::ReadLanguageTable(written, again, system) || !SameTable(table, again)) std::abort();
   if (zr::WriteLanguageTable(again) != written) std::abort();
+
+  zr::TLanguageTable whole;
+  const bool wholeClean = zr::ReadLanguageTableWithin(std::span(data, size), whole, zr::kWholeTable).empty();
+  if (clean && (!wholeClean || !SameTable(table, whole))) std::abort();
+  const std::vector<std::uint8_t> wholeWritten = zr::WriteLanguageTable(whole);
+  zr::TLanguageTable wholeAgain;
+  if (!zr::ReadLanguageTableWithin(wholeWritten, wholeAgain, zr::kWholeTable).empty() || !SameTable(whole, wholeAgain)) {
+    std::abort();
+  }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "lang/language_editor.h"
+#include "lang/language_table_io.h"
 #include "platform/sim/sim_world.h"
 
 namespace zr {
@@ -33,7 +34,7 @@ class Editor : public ::testing::Test {
   void PutTable(const TLanguageTable& t) { world.files.PutFile(Local(), WriteLanguageTable(t)); }
   TLanguageTable SavedTable() {
     TLanguageTable t;
-    EXPECT_TRUE(ReadLanguageTable(*world.files.GetFile(Local()), t, process.system()));
+    EXPECT_TRUE(ReadLanguageTableWithin(*world.files.GetFile(Local()), t, kWholeTable).empty());
     return t;
   }
   std::unique_ptr<TqvLanguageDesignForm> Open() {
@@ -193,6 +194,91 @@ TEST_F(Editor, AFailedSaveIsReportedAndKeepsThePreviousFile) {
   EXPECT_FALSE(editor->SaveToLanguageFile());
   EXPECT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(world.files.GetFile(Local()), before);
+}
+
+// Eight languages of 1100 texts hold more lines than the monitor reads, and
+// long texts more bytes: the editor keeps them all and says what the
+// monitor will leave out.
+TEST_F(Editor, ATableBeyondTheMonitorsLimitsIsSavedWholeAndTheCutIsTold) {
+  struct Case {
+    int languages, texts;
+    std::size_t textLength;
+    const char* told;  // null: nothing to tell
+  };
+  for (const Case c : {Case{8, 1100, 8, "1708 lines beyond the table's 8192 dropped"},
+                       Case{2, 60, 5000, "is not read at all"}, Case{2, 60, 8, nullptr}}) {
+    SCOPED_TRACE(c.texts * c.languages);
+    TLanguageTable t;
+    for (int i = 0; i < c.texts; ++i) {
+      t.FOriginal.push_back(std::to_string(10000 + i) + std::string(c.textLength, 's'));
+    }
+    world.locale.supportedLocales.clear();
+    for (int l = 0; l < c.languages; ++l) {
+      const std::string id = "04" + std::to_string(10 + l);
+      world.locale.supportedLocales.push_back({id, "Language " + id, true});
+      t.FResources.push_back({id, {}});
+      for (const std::string& text : t.FOriginal) t.FResources.back().Lines.push_back(text + "=" + text + "t");
+    }
+    PutTable(t);
+    view.messages.clear();
+    auto editor = Open();
+    EXPECT_TRUE(view.messages.empty());
+    ASSERT_TRUE(editor->SaveToLanguageFile());
+    const TLanguageTable saved = SavedTable();
+    EXPECT_EQ(saved.FOriginal, t.FOriginal);
+    ASSERT_EQ(saved.FResources.size(), t.FResources.size());
+    for (std::size_t l = 0; l < t.FResources.size(); ++l) EXPECT_EQ(saved.FResources[l].Lines, t.FResources[l].Lines);
+    if (c.told == nullptr) {
+      EXPECT_TRUE(view.messages.empty());
+    } else {
+      ASSERT_EQ(view.messages.size(), 1u);
+      EXPECT_NE(view.messages[0].find(c.told), std::string::npos) << view.messages[0];
+    }
+  }
+}
+
+TEST_F(Editor, ATableNotReadWholeIsToldAndNeverSavedOver) {
+  TLanguageTable t{{"Config", "Exit"}, {{"0407", {"Config=Einstellungen", "Exit=Beenden"}}}};
+  const std::vector<std::uint8_t> whole = WriteLanguageTable(t);
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    bool handed;  // a component that read qv.local within the monitor's limits
+  };
+  const Case cases[] = {
+      {"cut short", [&] { world.files.PutFile(Local(), {whole.begin(), whole.end() - 3}); }, false},
+      {"bytes after the table", [&] {
+         auto bytes = whole;
+         bytes.push_back(0x41);
+         world.files.PutFile(Local(), bytes);
+       }, false},
+      {"unreadable", [&] {
+         world.files.PutFile(Local(), whole);
+         world.files.SetUnreadable(Local());
+       }, false},
+      {"handed, beyond its limits", [&] {
+         TLanguageTable big{{}, {{"0407", {}}}};
+         for (std::size_t i = 0; i <= kMaxTableLines; ++i) big.FOriginal.push_back("Text " + std::to_string(i));
+         world.files.PutFile(Local(), WriteLanguageTable(big));
+       }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    world.files.SetUnreadable(Local(), false);
+    c.arrange();
+    const auto before = world.files.GetFile(Local());
+    view.messages.clear();
+    TqvLanguage handed(state, process.platform(), world.locale, nullptr);
+    auto editor = std::make_unique<TqvLanguageDesignForm>(state, process.platform(), view,
+                                                          c.handed ? &handed : nullptr);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_NE(view.messages[0].find("not read whole"), std::string::npos) << view.messages[0];
+    EXPECT_FALSE(editor->SaveToLanguageFile());
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_NE(view.messages[1].find("was not saved"), std::string::npos) << view.messages[1];
+    EXPECT_EQ(world.files.GetFile(Local()), before);
+    EXPECT_FALSE(view.closed);
+  }
 }
 
 TEST_F(Editor, AHandedComponentIsEditedAndTheEditorClosesAfterSaving) {
