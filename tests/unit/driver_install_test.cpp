@@ -101,10 +101,11 @@ TEST_F(DriverInstall, AHandInstallCopiesRegistersWritesTheSelectedListAndRestart
   }
 }
 
-TEST_F(DriverInstall, WhatEachDeviceStateLeadsTo) {
+TEST_F(DriverInstall, WhatEachDeviceStateLeadsToInTheListUpperFilterSelects) {
   struct Case {
     const char* name;
     bool install;
+    int upperFilter;  // which list is read: 0 the lower, 1 the upper
     std::optional<Strings> lower, upper;
     bool problem;
     bool serviceExists;
@@ -114,19 +115,25 @@ TEST_F(DriverInstall, WhatEachDeviceStateLeadsTo) {
                              "enable 0 @100"};
   const Strings removed = {"delete usbkvtr00001", "set 0 lower  (32768 bytes)", "disable 0 @0", "enable 0 @100"};
   const Case cases[] = {
-      {"no list yet", true, std::nullopt, std::nullopt, false, false, installed},
-      {"only in the upper list", true, Strings{}, Strings{"usbkvtr00001"}, false, false, installed},
-      {"installed, no problem", true, Strings{"kbdclass", "USBKVTR00001"}, std::nullopt, false, true, {}},
-      {"installed, a problem", true, Strings{"usbkvtr00001"}, std::nullopt, true, true,
+      {"no list yet", true, 0, std::nullopt, std::nullopt, false, false, installed},
+      {"only in the upper list", true, 0, Strings{}, Strings{"usbkvtr00001"}, false, false, installed},
+      {"installed, no problem", true, 0, Strings{"kbdclass", "USBKVTR00001"}, std::nullopt, false, true, {}},
+      {"installed, a problem", true, 0, Strings{"usbkvtr00001"}, std::nullopt, true, true,
        {"change usbkvtr00001", "set 0 lower usbkvtr00001 (32768 bytes)", "disable 0 @0", "enable 0 @100"}},
-      {"remove installed", false, Strings{"UsbKvtr00001"}, std::nullopt, false, true, removed},
-      {"remove, the list lacks it", false, Strings{"kbdclass"}, Strings{"usbkvtr00001"}, false, true, {}},
+      {"remove installed", false, 0, Strings{"UsbKvtr00001"}, std::nullopt, false, true, removed},
+      {"remove, the list lacks it", false, 0, Strings{"kbdclass"}, Strings{"usbkvtr00001"}, false, true, {}},
+      {"upper: installed there, no problem", true, 1, Strings{}, Strings{"usbkvtr00001"}, false, true, {}},
+      {"upper: only in the lower list", true, 1, Strings{"usbkvtr00001"}, Strings{}, false, false,
+       {"create usbkvtr00001", "set 0 upper usbkvtr00001 (32768 bytes)", "disable 0 @0", "enable 0 @100"}},
+      {"upper: remove, only the lower list has it", false, 1, Strings{"usbkvtr00001"}, Strings{}, false, true, {}},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     SimWorld w;
     SimProcess p(w);
-    w.files.PutText(p.ExeFolder() + "config.ini", std::string("[usbdevicelist]\nid1=") + kListedId + "\n");
+    w.files.PutText(p.ExeFolder() + "config.ini", std::string("[usbdevicelist]\nid1=") + kListedId +
+                                                      "\n[DEVICE]\nUpperFilter=" + std::to_string(k.upperFilter) +
+                                                      "\n");
     w.files.PutText(p.ExeFolder() + "DRIVERX86\\usbkvtr00001.sys", "x86");
     SimSetupDevice& d = w.deviceSetup.AddDevice({kListedId});
     d.lowerFilters = k.lower;

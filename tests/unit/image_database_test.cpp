@@ -2,6 +2,8 @@
 // folder, the path rules, the cache and the "EMPTY" name.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/monitor_program.h"
 #include "imagedb/image_database.h"
 #include "platform/sim/sim_world.h"
@@ -90,6 +92,38 @@ TEST_F(Images, WhatCannotBeLoadedLeavesTheTargetAsItWasAndIsNotCached) {
     db.AssignIMAGE(target, name, "", "");
     EXPECT_EQ(target.Width(), 9);
     EXPECT_TRUE(db.IMGDB().empty());
+  }
+}
+
+// The database's own test of the size, whatever a loader lets through.
+TEST(ImagesOfAnySize, APictureWithoutWidthOrHeightIsNeitherGivenNorCached) {
+  struct SizedImage final : BitmapImage {
+    SizedImage(int w, int h) : w(w), h(h) {}
+    int Width() const override { return w; }
+    int Height() const override { return h; }
+    std::unique_ptr<BitmapImage> Copy() const override { return std::make_unique<SizedImage>(w, h); }
+    int w, h;
+  };
+  struct AnySizeLoader final : BitmapPort {
+    std::unique_ptr<BitmapImage> LoadFromFile(std::string_view) override {
+      return std::make_unique<SizedImage>(width, height);
+    }
+    int width = 0, height = 0;
+  };
+  sim::SimWorld world;
+  world.files.PutText("C:\\img\\a.bmp", "a picture of the size the loader says");
+  for (const auto& [width, height, usable] : {std::tuple{6, 0, false}, std::tuple{0, 5, false},
+                                               std::tuple{6, -1, false}, std::tuple{1, 1, true}}) {
+    SCOPED_TRACE(testing::Message() << width << " by " << height);
+    AnySizeLoader loader;
+    loader.width = width;
+    loader.height = height;
+    TImageDataBase db(world.files, loader, "C:\\img");
+    EXPECT_EQ(db.IMAGE("a.bmp", "")->Empty(), !usable);
+    TBitmap target(std::make_unique<SizedImage>(9, 8));
+    db.AssignIMAGE(target, "a.bmp", "", "");
+    EXPECT_EQ(target.Width(), usable ? 1 : 9);
+    EXPECT_EQ(db.IMGDB().size(), usable ? 1u : 0u);
   }
 }
 
