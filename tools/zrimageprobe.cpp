@@ -10,9 +10,19 @@
 //   image NAME WIDTH HEIGHT     what IMAGE returned (0 0: an empty picture)
 // and at the end "cache N", the number of cached pictures, and "hits N", how
 // many second IMAGE calls returned the cached picture itself.
+//
+//   zrimageprobe --picture-control
+//
+// Shows bitmaps made here in a picture control, in this order: two 32-bit
+// bitmaps with alpha, two 24-bit ones; then destroys the control. Prints,
+// per bitmap, "show KIND shown=given|copy given=alive|freed
+// previous=alive|freed|none" (what the control shows, whether the bitmap
+// given and the one shown before still exist), and at the end "destroy
+// last=alive|freed".
 #include "platform/win32/windows_h.h"
 
 #include <cstdio>
+#include <string>
 
 #include "imagedb/image_database.h"
 #include "platform/win32/win32_bitmaps.h"
@@ -28,11 +38,48 @@ void PrintControl(HWND control, const std::string& name) {
   std::printf("control %s %ld %ld\n", name.c_str(), info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight);
 }
 
+const char* Alive(HGDIOBJ object) { return GetObjectType(object) != 0 ? "alive" : "freed"; }
+
+// A 4 by 4 DIB section of that depth; with 32 bits, every pixel half
+// transparent.
+HBITMAP MakeBitmap(WORD bits) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 4;
+  info.bmiHeader.biHeight = 4;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = bits;
+  void* pixels = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  if (bitmap != nullptr && bits == 32) {
+    for (int i = 0; i < 16; ++i) static_cast<DWORD*>(pixels)[i] = 0x80FF8000;
+  }
+  return bitmap;
+}
+
+int PictureControl() {
+  HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 100, 100, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+  for (const WORD bits : {32, 32, 24, 24}) {
+    const auto previous = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    HBITMAP given = MakeBitmap(bits);
+    zr::win32::ShowInPictureControl(control, given);
+    const auto shown = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    std::printf("show %s shown=%s given=%s previous=%s\n", bits == 32 ? "alpha" : "plain",
+                shown == given ? "given" : "copy", Alive(given), previous != nullptr ? Alive(previous) : "none");
+  }
+  const auto last = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  DestroyWindow(control);
+  std::printf("destroy last=%s\n", Alive(last));
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"--picture-control") return PictureControl();
   if (argc < 3) {
-    std::fprintf(stderr, "usage: zrimageprobe FOLDER NAME...\n");
+    std::fprintf(stderr, "usage: zrimageprobe FOLDER NAME... | zrimageprobe --picture-control\n");
     return 2;
   }
   zr::win32::Win32Files files;

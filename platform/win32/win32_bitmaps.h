@@ -28,9 +28,15 @@ class Win32Bitmaps final : public BitmapPort {
   std::unique_ptr<BitmapImage> LoadFromFile(std::string_view path) override;
 };
 
-// Shows a copy of the picture in a picture control (a static control with
-// SS_BITMAP); the control keeps its copy until it is given another. Null
-// or an empty picture empties the control.
+// Shows `bitmap` in a picture control (a static control with SS_BITMAP)
+// and takes it over; null empties the control. A 32-bit bitmap with alpha
+// is shown from a copy that the control makes itself (common controls 6):
+// the bitmap given is then freed at once. Whatever the control showed
+// before, and what it shows when it is destroyed, is freed.
+void ShowInPictureControl(HWND control, HBITMAP bitmap);
+
+// Shows a copy of the picture in a picture control, as above. Null or an
+// empty picture empties the control.
 void AssignToPictureControl(HWND control, const BitmapImage* image);
 
 }  // namespace zr::win32

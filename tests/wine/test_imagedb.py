@@ -1,7 +1,9 @@
 """The image database's Windows pictures under Wine: a bitmap file loaded by
 Windows, copied into a target and shown in a picture control; what cannot be
 loaded leaves the target as it was; "EMPTY" clears it; a second request is
-served from the cache."""
+served from the cache. The picture control (common controls 6) shows a
+32-bit bitmap with alpha from a copy of its own: every bitmap that is no
+longer shown is freed, the last one when the control is destroyed."""
 import os
 import struct
 
@@ -32,6 +34,16 @@ class ImageDatabase(harness.WineTestCase):
             "control bad.bmp 5 3", "image bad.bmp 0 0",
             "control EMPTY 0 0", "image EMPTY 1 1",  # only AssignIMAGE knows the name
             "cache 2", "hits 2"])
+
+    def test_the_picture_control_frees_every_bitmap_it_no_longer_shows(self):
+        rc, out = self.machine.run(self.machine.tool_path("zrimageprobe.exe"), "--picture-control")
+        self.assertEqual(rc, 0)
+        self.assertEqual(out.splitlines(), [
+            "show alpha shown=copy given=freed previous=none",  # the control's own copy
+            "show alpha shown=copy given=freed previous=freed",
+            "show plain shown=given given=alive previous=freed",
+            "show plain shown=given given=alive previous=freed",
+            "destroy last=freed"])
 
 
 if __name__ == "__main__":
