@@ -42,7 +42,7 @@ std::vector<std::uint8_t> OneEntryFilterList(const std::string& service) {
 
 }  // namespace
 
-void TqvSTDCommand::HidInstallDriver(bool Install) {
+void TqvSTDCommand::HidInstallDriver(bool Install, std::vector<TDriverInstallStep>* steps) {
   const std::unique_ptr<DeviceInfoList> devices = platform_.deviceSetup.PresentDevices(FUSBGuid);
   if (!devices) return;
   const bool upper = FDriverInfo.UpperFilter == 1;
@@ -64,19 +64,23 @@ void TqvSTDCommand::HidInstallDriver(bool Install) {
       problem = status && (*status & kDnHasProblem) != 0;
     }
     const bool act = Install ? (!installed || problem) : installed;
-    if (!act) continue;
+    TDriverInstallStep step;
+    step.HardwareId = ids->empty() ? std::string() : ids->front();
+    step.Action = !act ? "none" : !Install ? "remove" : installed ? "install again" : "install";
+    step.ByTool = act && byTool;
 
-    if (byTool) {
-      RunPackageTool(Install, windows64);
-    } else if (Install) {
-      (void)InstallByHand(*devices, index, filterProperty, windows64);
-    } else {
-      RemoveByHand(*devices, index, filterProperty);
+    if (act && byTool) {
+      step.Failure = RunPackageTool(Install, windows64);
+    } else if (act && Install) {
+      step.Failure = InstallByHand(*devices, index, filterProperty, windows64);
+    } else if (act) {
+      step.Failure = RemoveByHand(*devices, index, filterProperty);
     }
+    if (steps != nullptr) steps->push_back(std::move(step));
   }
 }
 
-void TqvSTDCommand::RunPackageTool(bool install, bool windows64) {
+std::string TqvSTDCommand::RunPackageTool(bool install, bool windows64) {
   const bool xp64 = IsWindowsXp64(platform_.os);
   const std::string folder =
       platform_.files.ExecutableFolder() + (!windows64 ? "DRIVERX86\\" : xp64 ? "XP64\\" : "DRIVERX64\\");
@@ -85,50 +89,58 @@ void TqvSTDCommand::RunPackageTool(bool install, bool windows64) {
     parameters += " DRIVER_PACKAGE_SILENT DRIVER_PACKAGE_FORCE";
     if (!install) parameters += " DRIVER_PACKAGE_DELETE_FILES";
   }
-  const std::unique_ptr<ProcessHandle> process = platform_.shell.ShellExecuteEx(
-      kSeeMaskNoCloseProcess | kSeeMaskDoEnvSubst, "open", folder + "DIFxCmd.exe", parameters, folder, kSwHide);
-  if (process) process->WaitForEnd();
+  // A missing tool is told to whoever asked, never in a message box.
+  const std::unique_ptr<ProcessHandle> process =
+      platform_.shell.ShellExecuteEx(kSeeMaskNoCloseProcess | kSeeMaskDoEnvSubst | kSeeMaskFlagNoUi, "open",
+                                     folder + "DIFxCmd.exe", parameters, folder, kSwHide);
+  if (!process) return "the driver-package tool " + folder + "DIFxCmd.exe could not be started";
+  process->WaitForEnd();
+  return {};
 }
 
-bool TqvSTDCommand::InstallByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty,
-                                  bool windows64) {
+std::string TqvSTDCommand::InstallByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty,
+                                         bool windows64) {
   FileSystem& files = platform_.files;
   const std::string source =
       files.ExecutableFolder() + (windows64 ? "DRIVERX64\\" : "DRIVERX86\\") + FDriverInfo.FileName;
   const std::string target = files.WindowsFolder() + "\\System32\\Drivers\\" + FDriverInfo.FileName;
   if (files.FileExists(target)) (void)files.DeleteFile(target);
-  if (!files.CopyFile(source, target, false)) return false;
-  if (!RegisterDriverService(target)) return false;
+  if (!files.CopyFile(source, target, false)) return "the driver file " + source + " could not be copied to " + target;
+  if (std::string failure = RegisterDriverService(target); !failure.empty()) return failure;
   const bool written = devices.SetProperty(index, filterProperty, OneEntryFilterList(FDriverInfo.ServiceName));
   RestartDevice(devices, index);
-  return written;
+  return written ? std::string() : "the device's filter list could not be written";
 }
 
-bool TqvSTDCommand::RegisterDriverService(const std::string& imagePath) {
+std::string TqvSTDCommand::RegisterDriverService(const std::string& imagePath) {
   const std::unique_ptr<ServiceManager> manager = platform_.services.OpenManager(kScManagerAllAccess);
-  if (!manager) return false;
+  if (!manager) return "the service control manager could not be opened with all access";
   ServiceConfig config;
   config.binaryPath = imagePath;
   if (const auto service = manager->OpenService(FDriverInfo.ServiceName, kServiceAllAccess)) {
     config.displayName = FDriverInfo.ServiceName + "_DisplayChange";
-    return service->ChangeConfig(config);
+    if (service->ChangeConfig(config)) return {};
+    return "the service " + FDriverInfo.ServiceName + " could not be reconfigured";
   }
   config.displayName = FDriverInfo.ServiceName + "_Display";
   std::uint32_t error = 0;
   const auto created = manager->CreateService(FDriverInfo.ServiceName, config, kServiceAllAccess, error);
-  return created != nullptr || error == kErrorServiceExists;
+  if (created != nullptr || error == kErrorServiceExists) return {};
+  return "the service " + FDriverInfo.ServiceName + " could not be created (error " + std::to_string(error) + ")";
 }
 
-void TqvSTDCommand::RemoveByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty) {
+std::string TqvSTDCommand::RemoveByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty) {
   {
     const std::unique_ptr<ServiceManager> manager = platform_.services.OpenManager(kScManagerAllAccess);
-    if (!manager) return;
+    if (!manager) return "the service control manager could not be opened with all access";
     const std::unique_ptr<Service> service = manager->OpenService(FDriverInfo.ServiceName, kServiceAllAccess);
-    if (!service || !service->Delete()) return;
+    if (!service) return "the service " + FDriverInfo.ServiceName + " could not be opened";
+    if (!service->Delete()) return "the service " + FDriverInfo.ServiceName + " could not be deleted";
   }
   const std::vector<std::uint8_t> empty(kFilterListValueSize, 0);
-  (void)devices.SetProperty(index, filterProperty, empty);
+  const bool written = devices.SetProperty(index, filterProperty, empty);
   RestartDevice(devices, index);
+  return written ? std::string() : "the device's filter list could not be emptied";
 }
 
 void TqvSTDCommand::RestartDevice(DeviceInfoList& devices, std::uint32_t index) {

@@ -99,6 +99,18 @@ struct TDriverInfo {
   std::int32_t UpperFilter = 0;
 };
 
+// What HidInstallDriver did to one listed device, for the tools that tell
+// their user; the monitor looks at none of it.
+struct TDriverInstallStep {
+  std::string HardwareId;  // the device's first hardware ID
+  // "install", "install again" (installed, but the device has a problem),
+  // "remove", or "none" (already as asked)
+  std::string Action;
+  bool ByTool = false;  // through the driver-package tool, else by hand
+  // What failed, in words; empty when the step was done (or none was needed).
+  std::string Failure;
+};
+
 // Room of each buffer of the workers' read request.
 inline constexpr std::size_t kWorkerBufferRoom = 10241;
 
@@ -150,9 +162,10 @@ class TqvSTDCommand {
   // Installs the filter driver on (true) or removes it from (false) every
   // present device of the HID setup class that the "usbdevicelist" names:
   // through the driver-package tool for a signed package, else by hand.
-  // Blocks while the tool runs. Nothing is reported; a device that cannot
-  // be handled stays as it was.
-  void HidInstallDriver(bool Install);
+  // Blocks while the tool runs. Nothing is reported to the caller but into
+  // `steps` when given (one per listed device); a device that cannot be
+  // handled stays as it was.
+  void HidInstallDriver(bool Install, std::vector<TDriverInstallStep>* steps = nullptr);
 
   TNotifyEvent OnDeviceArrialEvent;
   TNotifyEvent OnDeviceRemovalEvent;
@@ -176,10 +189,12 @@ class TqvSTDCommand {
   void DeviceRemoved();
   std::shared_ptr<ControlDevice> ReadHandle();
   void CloseReadHandle();
-  void RunPackageTool(bool install, bool windows64);
-  bool InstallByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty, bool windows64);
-  void RemoveByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty);
-  bool RegisterDriverService(const std::string& imagePath);
+  // Each of these gives what failed, in words; empty when it was done.
+  std::string RunPackageTool(bool install, bool windows64);
+  std::string InstallByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty,
+                            bool windows64);
+  std::string RemoveByHand(DeviceInfoList& devices, std::uint32_t index, std::uint32_t filterProperty);
+  std::string RegisterDriverService(const std::string& imagePath);
   void RestartDevice(DeviceInfoList& devices, std::uint32_t index);
 
   Platform& platform_;

@@ -18,6 +18,8 @@ inline constexpr int kSwShowNormal = 1;
 // ShellExecuteEx options.
 inline constexpr std::uint32_t kSeeMaskNoCloseProcess = 0x00000040;
 inline constexpr std::uint32_t kSeeMaskDoEnvSubst = 0x00000200;
+// No message box when the file is missing or cannot be started.
+inline constexpr std::uint32_t kSeeMaskFlagNoUi = 0x00000400;
 
 // A process the shell started; its handle is closed with the object.
 class ProcessHandle {

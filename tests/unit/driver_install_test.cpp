@@ -141,10 +141,15 @@ TEST_F(DriverInstall, WhatEachDeviceStateLeadsToInTheListUpperFilterSelects) {
     d.problem = k.problem;
     if (k.serviceExists) w.services.AddService("usbkvtr00001", {});
     TqvSTDCommand c(p.platform());
-    c.HidInstallDriver(k.install);
+    std::vector<TDriverInstallStep> steps;
+    c.HidInstallDriver(k.install, &steps);
     Strings done = w.services.log;
     done.insert(done.end(), w.deviceSetup.log.begin(), w.deviceSetup.log.end());
     EXPECT_EQ(done, k.done);
+    ASSERT_EQ(steps.size(), 1u);
+    const char* action = k.done.empty() ? "none" : !k.install ? "remove" : k.problem ? "install again" : "install";
+    EXPECT_EQ(steps[0].Action, action);
+    EXPECT_EQ(steps[0].Failure, "");
   }
 }
 
@@ -189,7 +194,7 @@ TEST_F(DriverInstall, TheWayAndThePackageToolsFolderAndParameters) {
     EXPECT_EQ(r.parameters, k.parameters);
     EXPECT_EQ(r.directory, Exe() + k.folder);
     EXPECT_EQ(r.showCommand, 0);
-    EXPECT_EQ(r.mask, 0x240u);
+    EXPECT_EQ(r.mask, 0x640u);  // no message box for a missing tool
     EXPECT_TRUE(r.waitedFor);
     EXPECT_TRUE(Done().empty());  // the tool does it all
     EXPECT_EQ(TargetText(), "(none)");
@@ -205,40 +210,55 @@ TEST_F(DriverInstall, EveryListedDeviceIsHandledAndNoOther) {
   EXPECT_EQ(world->shell.requests.size(), 2u);  // the tool runs once per listed device
   world->shell.requests.clear();
   world->shell.RemoveProgram(Exe() + "DRIVERX86\\DIFxCmd.exe");  // a missing tool: nothing to wait for
-  command->HidInstallDriver(true);
+  std::vector<TDriverInstallStep> steps;
+  command->HidInstallDriver(true, &steps);
   ASSERT_EQ(world->shell.requests.size(), 2u);
   EXPECT_FALSE(world->shell.requests[1].waitedFor);
   EXPECT_TRUE(Done().empty());
+  ASSERT_EQ(steps.size(), 2u);
+  for (const TDriverInstallStep& step : steps) {
+    EXPECT_EQ(step.Action, "install");
+    EXPECT_TRUE(step.ByTool);
+    EXPECT_EQ(step.Failure, "the driver-package tool " + Exe() + "DRIVERX86\\DIFxCmd.exe could not be started");
+  }
 }
 
-TEST_F(DriverInstall, AStepThatFailsLeavesTheFilterListUntouched) {
+// What failed is told to whoever asks (zrdriver.exe); the monitor asks not.
+TEST_F(DriverInstall, AStepThatFailsIsToldAndLeavesTheFilterListUntouched) {
   struct Case {
     const char* name;
     bool install;
     std::function<void(SimWorld&, const std::string& exe)> arrange;
     bool listWritten;
+    const char* failure;  // part of what is told; null: nothing failed
   };
   const Case cases[] = {
       {"no driver file", true, [](SimWorld& w, const std::string& exe) { w.files.RemoveFolder(exe + "DRIVERX86"); },
-       false},
-      {"no service manager", true, [](SimWorld& w, const std::string&) { w.services.managerOpens = false; }, false},
-      {"creation refused", true, [](SimWorld& w, const std::string&) { w.services.failCreate = 5; }, false},
-      {"created meanwhile", true, [](SimWorld& w, const std::string&) { w.services.failCreate = 1073; }, true},
+       false, "could not be copied to C:\\windows\\System32\\Drivers\\usbkvtr00001.sys"},
+      {"no service manager", true, [](SimWorld& w, const std::string&) { w.services.managerOpens = false; }, false,
+       "the service control manager could not be opened"},
+      {"creation refused", true, [](SimWorld& w, const std::string&) { w.services.failCreate = 5; }, false,
+       "could not be created (error 5)"},
+      {"created meanwhile", true, [](SimWorld& w, const std::string&) { w.services.failCreate = 1073; }, true,
+       nullptr},
       {"change refused", true,
        [](SimWorld& w, const std::string&) {
          w.services.AddService("usbkvtr00001", {});
          w.services.failChange = true;
        },
-       false},
+       false, "could not be reconfigured"},
+      {"list write refused", true, [](SimWorld& w, const std::string&) { w.deviceSetup.devices[0].refuseWrites = true; },
+       false, "filter list could not be written"},
       {"removal without a manager", false, [](SimWorld& w, const std::string&) { w.services.managerOpens = false; },
-       false},
-      {"removal without the service", false, [](SimWorld&, const std::string&) {}, false},
+       false, "the service control manager could not be opened"},
+      {"removal without the service", false, [](SimWorld&, const std::string&) {}, false,
+       "the service usbkvtr00001 could not be opened"},
       {"deletion refused", false,
        [](SimWorld& w, const std::string&) {
          w.services.AddService("usbkvtr00001", {});
          w.services.failDelete = true;
        },
-       false},
+       false, "could not be deleted"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -248,10 +268,21 @@ TEST_F(DriverInstall, AStepThatFailsLeavesTheFilterListUntouched) {
     d.problem = true;  // an installed device with a problem is installed again
     auto& c = Make();
     k.arrange(*world, Exe());
-    c.HidInstallDriver(k.install);
-    const bool written = !world->deviceSetup.log.empty();
+    std::vector<TDriverInstallStep> steps;
+    c.HidInstallDriver(k.install, &steps);
+    const bool written = std::any_of(world->deviceSetup.log.begin(), world->deviceSetup.log.end(),
+                                     [](const std::string& line) { return line.rfind("set ", 0) == 0; });
     EXPECT_EQ(written, k.listWritten);
     if (!k.listWritten) EXPECT_EQ(world->deviceSetup.devices[0].lowerFilters, before);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].HardwareId, "HID\\VID_5A3C&PID_0001&REV_0100&MI_00");
+    EXPECT_EQ(steps[0].Action, k.install ? "install again" : "remove");
+    EXPECT_FALSE(steps[0].ByTool);
+    if (k.failure == nullptr) {
+      EXPECT_EQ(steps[0].Failure, "");
+    } else {
+      EXPECT_NE(steps[0].Failure.find(k.failure), std::string::npos) << steps[0].Failure;
+    }
   }
 }
 

@@ -35,10 +35,14 @@ class DriverInstall(harness.WineTestCase):
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(os.path.join(self.folder, DRIVER_FOLDER))
         shutil.copy(m.tool_path("zrdriver.exe"), self.folder)
-        shutil.copy(m.tool_path("DIFxCmd.exe"), os.path.join(self.folder, DRIVER_FOLDER))
+        self.put_driver_folder()
+        self.log = os.path.join(self.folder, "difxcmd.log")
+
+    def put_driver_folder(self):
+        """The package tool's stand-in and the driver file."""
+        shutil.copy(self.machine.tool_path("DIFxCmd.exe"), os.path.join(self.folder, DRIVER_FOLDER))
         with open(os.path.join(self.folder, DRIVER_FOLDER, "usbkvtr00001.sys"), "wb") as f:
             f.write(DRIVER_BYTES)
-        self.log = os.path.join(self.folder, "difxcmd.log")
 
     def configure(self, ids, whql=0, x32whql=0):
         with open(os.path.join(self.folder, "config.ini"), "w", newline="\r\n") as f:
@@ -47,12 +51,22 @@ class DriverInstall(harness.WineTestCase):
                 f.write("id%d=%s\n" % (n, hardware_id))
             f.write("[DEVICE]\nWHQL=%d\nX32WHQL=%d\nUpperFilter=0\n" % (whql, x32whql))
 
-    def zrdriver(self, operation):
+    def zrdriver(self, operation, exit_code=0):
+        """Runs zrdriver.exe to its end: (stdout, stderr). A program that
+        does not end (a message box waiting for a click) fails with the
+        dialog windows on the screen."""
         env = dict(self.machine.env, DIFXCMD_LOG="C:\\zrmon\\difxcmd.log", DIFXCMD_DELAY_MS="500")
-        r = subprocess.run(["wine", os.path.join(self.folder, "zrdriver.exe"), operation], env=env,
-                           stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=harness.BOUND)
-        self.assertEqual(r.returncode, 0, r.stderr[-500:])
-        return r.stdout
+        p = subprocess.Popen(["wine", os.path.join(self.folder, "zrdriver.exe"), operation], env=env,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        try:
+            out, err = p.communicate(timeout=harness.BOUND)
+        except subprocess.TimeoutExpired:
+            _, boxes = self.machine.tool("visible-texts", "#32770")
+            p.kill()
+            p.communicate()
+            raise AssertionError("zrdriver.exe %s did not end; dialog windows shown: %r" % (operation, boxes))
+        self.assertEqual(p.returncode, exit_code, out[-500:] + err[-500:])
+        return out, err
 
     def filters(self, device):
         values = self.machine.reg_export(ENUM % device)
@@ -62,7 +76,9 @@ class DriverInstall(harness.WineTestCase):
     def test_by_hand_install_then_remove(self):
         self.configure([MOUSE])
         self.assertNotIn("usbkvtr00001", self.filters(MOUSE) or [])
-        self.assertIn("install from C:\\zrmon\\", self.zrdriver("install"))
+        out, _ = self.zrdriver("install")
+        self.assertEqual(out.splitlines()[0], "install from C:\\zrmon\\")
+        self.assertRegex(out.splitlines()[1], r"^HID\\VID_845E&PID_0001\S*: installed by hand$")
 
         service = self.machine.reg_export(SERVICE)
         self.assertIsNotNone(service, "the service key")
@@ -100,6 +116,32 @@ class DriverInstall(harness.WineTestCase):
             self.assertEqual(folder[len("folder "):].rstrip("\\").lower(), tool.rsplit("\\", 1)[0].lower())
         self.assertIsNone(self.machine.reg_export(SERVICE))  # the tool does the work
         self.assertNotIn("usbkvtr00001", self.filters(MOUSE) or [])
+
+    def test_what_could_not_be_done_is_told_with_a_non_zero_exit_code(self):
+        tool = os.path.join(self.folder, DRIVER_FOLDER, "DIFxCmd.exe")
+        driver = os.path.join(self.folder, DRIVER_FOLDER, "usbkvtr00001.sys")
+        cases = [
+            # name, listed IDs, package tool (WHQL), file removed, exit code, told on stderr
+            ("no driver file", [MOUSE], False, driver, 1, "could not be copied to"),
+            # Without SEE_MASK_FLAG_NO_UI the shell shows a box for the missing
+            # tool and zrdriver.exe waits for a click.
+            ("no package tool", [MOUSE], True, tool, 1, "DIFxCmd.exe could not be started"),
+            ("no listed device", ["HID\\VID_FFFF&PID_FFFF"], False, None, 3, "no device that config.ini lists"),
+        ]
+        for name, ids, whql, removed, exit_code, told in cases:
+            with self.subTest(name):
+                self.configure(ids, whql=int(whql), x32whql=int(whql))
+                self.put_driver_folder()
+                if removed:
+                    os.unlink(removed)
+                _, err = self.zrdriver("install", exit_code)
+                self.assertIn(told, err)
+                if exit_code == 1:
+                    self.assertIn("needs an administrator", err)
+                self.assertIsNone(self.machine.reg_export(SERVICE))
+                self.assertNotIn("usbkvtr00001", self.filters(MOUSE) or [])
+        out, _ = self.zrdriver("--help")
+        self.assertIn("needs an administrator", out)
 
 
 if __name__ == "__main__":
