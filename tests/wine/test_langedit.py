@@ -159,6 +159,29 @@ class LanguageEditor(TrayMachine):
         self.assertEqual(languages, [("0407", ["Config=Einstellungen", "Exit=Beenden"])])
         self.end_editor(editor)
 
+    def dialog_texts(self):
+        rc, out = self.machine.tool("dialog-texts", CAPTION)
+        return out if rc == 0 else None
+
+    def test_a_qv_local_not_read_whole_is_told_and_not_saved_over(self):
+        damaged = table(["Exit"], [("0407", ["Exit=Beenden"]), ("040C", ["Exit=Quitter"])])[:-3]
+        with open(self.local, "wb") as f:
+            f.write(damaged)
+        editor = self.start_editor()
+        told = harness.wait_for(self.dialog_texts, "the box telling what was not read")
+        self.assertIn("was not read whole", told)
+        self.click("OK", window="#32770")
+        self.assertEqual(self.machine.tool("wait-no-window", "#32770", 20000)[0], 0)
+        self.assertEqual([t.lstrip("*") for t in self.tabs()], ["German (Germany)"])  # what could be read
+        self.click("Save to language file")
+        refused = harness.wait_for(self.dialog_texts, "the box refusing to save")
+        self.assertIn("was not saved", refused)
+        self.click("OK", window="#32770")
+        self.assertEqual(self.machine.tool("wait-no-window", "#32770", 20000)[0], 0)
+        with open(self.local, "rb") as f:
+            self.assertEqual(f.read(), damaged)
+        self.end_editor(editor)
+
 
 if __name__ == "__main__":
     harness.main()
