@@ -5,8 +5,7 @@
 #include <map>
 #include <optional>
 
-#include "app/globals.h"
-#include "app/messages.h"
+#include "contract/monitor_contract.h"
 #include "ctl/report.h"
 #include "ctl/stored_profiles.h"
 #include "profile/catalogue.h"

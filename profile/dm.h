@@ -16,8 +16,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/globals.h"
+#include "device/hid_types.h"  // kVendorCollection, the collection the manager selects
 #include "platform/platform.h"
+#include "profile/monitor_globals.h"
 #include "profile/qv_profile.h"
 #include "profile/records.h"
 
