@@ -1,9 +1,9 @@
 #include "profile/dm.h"
 
-#include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "profile/config_options.h"
+#include "support/ini_file.h"
 
 namespace zr {
 namespace {
