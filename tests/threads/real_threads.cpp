@@ -56,8 +56,13 @@ class ThreadHandle final : public KernelThread {
 
 }  // namespace
 
-ThreadKernel::~ThreadKernel() {
-  for (const auto& t : threads_) t->Join();
+void ThreadKernel::JoinAll() {
+  std::vector<std::shared_ptr<Thread>> threads;
+  {
+    std::lock_guard lock(mutex_);
+    threads = threads_;
+  }
+  for (const auto& t : threads) t->Join();
 }
 
 std::shared_ptr<KernelEvent> ThreadKernel::CreateManualResetEvent() { return std::make_shared<ThreadEvent>(*this); }

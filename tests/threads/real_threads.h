@@ -25,7 +25,9 @@ class ThreadKernel final : public Kernel {
  public:
   ThreadKernel() = default;
   // Joins the threads still running: every component ends its own first.
-  ~ThreadKernel() override;
+  ~ThreadKernel() override { JoinAll(); }
+  // Waits until every thread started has ended.
+  void JoinAll();
   ThreadKernel(const ThreadKernel&) = delete;
   ThreadKernel& operator=(const ThreadKernel&) = delete;
 
@@ -139,6 +141,8 @@ struct RealThreadProcess {
   MainThreadWindowing windowing{process.platform().windowing};
   ThreadHookLibraryPort hookLibrary;
   Platform platform = With({});
+  // The threads end before the ports they use go.
+  ~RealThreadProcess() { kernel.JoinAll(); }
 
   // The process's platform with these ports instead of the simulated ones.
   Platform With(const RealThreadPorts& ports);
