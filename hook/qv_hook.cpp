@@ -279,9 +279,8 @@ ThreadRun TqvHook::DataEventThreadProc() {
         if (closing_) break;
         handingOff_ = true;
       }
-      // The main thread runs it, so the destructor (on that thread) cannot
-      // be under way but for its wait for this hand-off: then nothing is
-      // raised any more.
+      // Runs on the main thread; while the destructor waits there for this
+      // hand-off, it raises nothing.
       platform_.windowing.RunOnMainThread([this] {
         if (!closing_) ProcessDataEvent();
       });
@@ -346,7 +345,6 @@ void TqvHook::QueueRecordData(std::unique_ptr<TRecordDataBlock> block) {
       entry.buttons = CopyUpTo(FMouseMacroKeyList, index);
     }
   }
-  entry.block = std::move(block);
   {
     std::lock_guard lock(FRecordDataLock);
     FRecordDataToProcessList.push_back(std::move(entry));

@@ -335,9 +335,8 @@ class TqvHook {
   THookObjectList<TMouseHookDetailObject> FMouseHookObjectList;
   std::shared_ptr<KernelEvent> FGlobalEvent;      // stops the worker thread
   std::shared_ptr<KernelEvent> FGlobalDataEvent;  // makes it drain the queue
-  // A queued entry with what it names, copied when it was queued.
+  // What a queued entry names, copied when it was queued.
   struct TRecordDataEntry {
-    std::unique_ptr<TRecordDataBlock> block;
     TMacroKeyList keys;          // keyboard: the list up to and with the item
     TMouseMacroKeyList buttons;  // mouse: the same
   };
