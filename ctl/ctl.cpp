@@ -305,7 +305,9 @@ std::string SetSummary(const TMOUSECONFIGINFO& c, const std::string& what, const
   }
   if (what == "key") {
     const TBUTTONFUNCINFO& e = c.ButtonFuncInfo[std::stoi(args[0])];
-    return "key " + args[0] + ": catalogue row " + std::to_string(e.FunctionIndex);
+    const char* action = KeyAction(e);
+    return "key " + args[0] + ": " + (action != nullptr ? std::string(action) + ", " : std::string()) +
+           "catalogue row " + std::to_string(e.FunctionIndex);
   }
   const TBUTTONFUNCINFO& e = c.VWheelButtonFuncInfo[what == "wheel-up" ? 0 : 1];
   return what + ": " + WheelAction(e) + (IsPlainWheel(e, what == "wheel-up" ? 0 : 1) ? " (left as it is)" : "");

@@ -1,10 +1,8 @@
 #include "ctl/listing.h"
 
 #include <cstring>
-#include <map>
 
 #include "ctl/profile_edit.h"
-#include "profile/catalogue.h"
 #include "profile/dm.h"
 
 namespace zr::ctl {
@@ -50,22 +48,6 @@ constexpr std::size_t LevelField(bool sensor, int level, std::size_t member) {
 
 constexpr std::size_t FunctionField(std::size_t table, int entry, std::size_t member) {
   return table + entry * sizeof(TBUTTONFUNCINFO) + member;
-}
-
-// The named functions of the catalogue. The monitor toggles the microphone
-// for row 28 whatever else the entry holds; the click rows are named for an
-// entry that holds its row's kind and code as well (an entry without a
-// function holds zeros).
-Node KeyAction(const TBUTTONFUNCINFO& e) {
-  static const std::map<std::uint16_t, const char*> kNames = {
-      {0, "click"}, {1, "right click"}, {2, "middle click"}, {3, "backward"}, {4, "forward"}};
-  if (e.FunctionIndex == kFunctionMicrophoneMute) return Node::Text("microphone mute");
-  const auto it = kNames.find(e.FunctionIndex);
-  if (it == kNames.end()) return Node();
-  const TFunctionCatalogueRow& row = FunctionCatalogue[e.FunctionIndex];
-  const bool consistent = e.FunctionKind == static_cast<std::uint32_t>(row.FunctionKind) &&
-                          e.FunctionCode == static_cast<std::uint32_t>(row.FunctionCode);
-  return consistent ? Node::Text(it->second) : Node();
 }
 
 Node WheelNode(const Fields& f, const TBUTTONFUNCINFO& e, int direction) {
@@ -117,7 +99,8 @@ Node ProfileNode(const TMOUSEPROFILEINFO& p, int slot) {
     // The catalogue row's columns: they follow the function.
     key.Add("function_kind", Node::Number(e.FunctionKind));
     key.Add("function_code", Node::Number(e.FunctionCode));
-    key.Add("action", KeyAction(e));
+    const char* action = KeyAction(e);
+    key.Add("action", action != nullptr ? Node::Text(action) : Node());
   }
   Node& led = n.Add("led", Node::Object());
   constexpr std::size_t kLed = ZR_CONFIG(LEDConfig);

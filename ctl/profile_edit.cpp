@@ -95,6 +95,17 @@ void SelectCatalogueRow(TBUTTONFUNCINFO& entry, int row) {
   entry.FunctionCode = static_cast<std::uint32_t>(r.FunctionCode);
 }
 
+const char* KeyAction(const TBUTTONFUNCINFO& e) {
+  static constexpr std::array<const char*, 5> kClicks = {"click", "right click", "middle click", "backward",
+                                                          "forward"};
+  if (e.FunctionIndex == kFunctionMicrophoneMute) return "microphone mute";
+  if (e.FunctionIndex >= kClicks.size()) return nullptr;
+  const TFunctionCatalogueRow& row = FunctionCatalogue[e.FunctionIndex];
+  const bool consistent = e.FunctionKind == static_cast<std::uint32_t>(row.FunctionKind) &&
+                          e.FunctionCode == static_cast<std::uint32_t>(row.FunctionCode);
+  return consistent ? kClicks[e.FunctionIndex] : nullptr;
+}
+
 const char* WheelAction(const TBUTTONFUNCINFO& e) {
   if (e.FunctionClass != 1 || e.FunctionIndex >= kWheelFunctions) return "none";
   return kWheelActions[e.FunctionIndex];

@@ -52,6 +52,12 @@ void SyncSensorStep(TMOUSECONFIGINFO& c, int level);
 // The catalogue row's function, kind and code into a key's entry.
 void SelectCatalogueRow(TBUTTONFUNCINFO& entry, int row);
 
+// The name of a key's function for the catalogue rows that have one, else
+// null. The monitor toggles the microphone for row 28 whatever else the
+// entry holds; the click rows are named for an entry that holds its row's
+// kind and code as well (an entry without a function holds zeros).
+const char* KeyAction(const TBUTTONFUNCINFO& e);
+
 // What the monitor does with a wheel direction, in words ("wheel up",
 // "volume down", "none"); whether it leaves the direction alone.
 const char* WheelAction(const TBUTTONFUNCINFO& e);

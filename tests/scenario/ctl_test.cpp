@@ -1,7 +1,5 @@
 // zrctl over the simulated platform: the monitor (when one runs) and zrctl
 // are two programs of one world, sharing its registry, files and desktop.
-#include "ctl/ctl.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +11,9 @@
 #include "app/monitor_form.h"
 #include "app/monitor_program.h"
 #include "common/text.h"
+#include "ctl/ctl.h"
 #include "ctl/report.h"
+#include "ctl/stored_profiles.h"
 #include "platform/sim/sim_world.h"
 #include "profile/catalogue.h"
 #include "profile/dm.h"
@@ -382,6 +382,18 @@ TEST_F(Ctl, ARunningMonitorTakesAnEditOfItsCurrentSlotAtOnceAndIsToldWhenOfAnoth
       std::string::npos)
       << r.out;
   EXPECT_EQ(LastCpiBlock(), "");
+}
+
+TEST_F(Ctl, ARecordThatAnotherProgramChangedSinceItWasReadIsNotWritten) {
+  StoreFactoryRecords();
+  const Bytes read = *world.files.GetFile(Slot(2));
+  Bytes changed = read;
+  changed[100] ^= 1;
+  world.files.PutFile(Slot(2), changed);
+  const std::string why =
+      ctl::StoreRecord(ctlProcess.platform(), ctl::RecordPlace::File(Slot(2)), Bytes(read.size(), 7), &read);
+  EXPECT_NE(why.find("Profile3.pfd was changed by another program while zrctl ran"), std::string::npos) << why;
+  EXPECT_EQ(world.files.GetFile(Slot(2)), changed);
 }
 
 TEST_F(Ctl, GroupIsRefusedWhenTheGroupRecordCannotBeTakenWhole) {
