@@ -434,6 +434,16 @@ class JsonParser {
       if (high != 0 && !unitFollows) return Fail(path, "a \\u escape of half a character");
       if (c == '"') return true;
       if (static_cast<unsigned char>(c) < 0x20) return Fail(path, "a control character inside a string");
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        const std::size_t n = Utf8SequenceLength(text_, at_ - 1);
+        if (n == 0) {
+          --at_;  // the error points at the byte
+          return Fail(path, "a string that is not UTF-8 (save the file as UTF-8)");
+        }
+        out += text_.substr(at_ - 1, n);
+        at_ += n - 1;
+        continue;
+      }
       if (c != '\\') {
         out += c;
         continue;

@@ -497,6 +497,8 @@ TEST(CtlJson, ParsingTakesWhatToJsonWritesAndRefusesTheRestSayingWhere) {
       {"[1,]", "", "no JSON value begins here"},
       {"{\"a\": \"b", "", "a string has no closing"},
       {"{} x", "", "more text after the document's end"},
+      {"[\"Jos\xE9\"]", "", "line 1, column 6 ([0]): a string that is not UTF-8"},
+      {"[\"Jos\xC3\xA9\"]", "[\n  \"Jos\\u00e9\"\n]\n", ""},
       {"\xFF\xFE{", "", "the file is in UTF-16"},
       {std::string(100, '['), "", "nested too deeply"},
   };
