@@ -205,7 +205,7 @@ void ZEDEZAVadi::CheckDeviceAndApply() {
   }
   DM.LoadAllProfileInfoFromRegistry();
   DM.LoadProfileGroupSettingInfoFromRegistry();
-  DM.LoadCurrentProfileInfoFromRegistry();
+  DM.ReloadCurrentProfileInfo();
   SetWheelHookRules();
   StartReadDevice();
   SendCpiUnit(*qvSTDCommand1, FCPIUNIT);

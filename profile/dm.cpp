@@ -268,6 +268,21 @@ bool TDM::LoadCurrentProfileInfoFromFile(std::string_view AFile) {
   return loaded;
 }
 
+bool TDM::ReloadCurrentProfileInfo() {
+  if (LoadCurrentProfileInfoFromRegistry()) return true;
+  if (!IsProfileIndexInRange(FProfileIndex)) return false;
+  const TPROFILESETTINGINFO& entry = FProfileSettingGroup.ProfileSettingList[FProfileIndex];
+  const std::string file = entry.StorageMode == 1 ? SlotFilePath(entry) : std::string();
+  if (file.empty()) return false;
+  // A file of another size (being written by a program that does not
+  // replace it whole, or not a profile) would change part of the working copy.
+  if (platform_.files.FileSize(file) != sizeof(TMOUSEPROFILEINFO)) {
+    platform_.system.DebugOutput("current profile: " + file + " is not one whole record; not reloaded");
+    return false;
+  }
+  return LoadCurrentProfileInfoFromFile(file);
+}
+
 bool TDM::LoadProfileInfoFromRegistry(std::int32_t AProfileIndex) {
   TqvProfile* slot = Slot(AProfileIndex);
   if (slot == nullptr) return false;

@@ -6,6 +6,9 @@
 //   zrtool window-info CLASS                  prints the window's facts as key=value lines
 //   zrtool post CLASS MSG [WPARAM [LPARAM]]   PostMessage; exit 1 when there is no window
 //   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
+//   zrtool show CLASS                         shows the (hidden) window and brings it to the front, as the
+//                                             program itself would; prints its screen rectangle (LEFT TOP
+//                                             RIGHT BOTTOM); exit 1 when there is none
 //   zrtool mutex-exists NAME                  exit 0 when the named mutex exists, else 1
 //   zrtool visible-texts CLASS                prints the text of every visible top-level window of CLASS
 //   zrtool front-window                       shows a window of class "zrtool.Front" in front until it is closed
@@ -437,6 +440,16 @@ int wmain(int argc, wchar_t** argv) {
     if (child == nullptr) return 1;
     RECT rc;
     GetWindowRect(child, &rc);
+    std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right, rc.bottom);
+    return 0;
+  }
+  if (cmd == L"show") {
+    HWND h = Find(name);
+    if (h == nullptr) return 1;
+    ShowWindow(h, SW_SHOW);
+    SetForegroundWindow(h);
+    RECT rc;
+    GetWindowRect(h, &rc);
     std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right, rc.bottom);
     return 0;
   }
