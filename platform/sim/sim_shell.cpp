@@ -59,7 +59,10 @@ std::unique_ptr<ProcessHandle> SimShell::ShellExecuteEx(std::uint32_t mask, std:
   request.mask = mask;
   requests.push_back(request);
   const auto* start = Find(request);
-  if (start == nullptr) return nullptr;
+  if (start == nullptr) {
+    requests.back().errorBox = (mask & kSeeMaskFlagNoUi) == 0;
+    return nullptr;
+  }
   const auto run = *start;
   run(request);
   if ((mask & kSeeMaskNoCloseProcess) == 0) return nullptr;

@@ -24,13 +24,18 @@ struct ShellRequest {
   int showCommand;
   std::uint32_t mask = 0;  // ShellExecuteEx's options
   bool waitedFor = false;  // the caller waited for the process to end
+  // The shell showed its error box for a file it could not start, as
+  // Windows does unless kSeeMaskFlagNoUi says otherwise; on Windows the call
+  // returns only once someone has closed it.
+  bool errorBox = false;
 };
 
 class SimShell final : public ShellPort {
  public:
   std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
                              std::string_view parameters, std::string_view directory, int showCommand) override;
-  // A started program's process handle comes back when the mask asks for it.
+  // A started program's process handle comes back when the mask asks for it;
+  // a missing file shows the error box unless the mask forbids it.
   std::unique_ptr<ProcessHandle> ShellExecuteEx(std::uint32_t mask, std::string_view verb, std::string_view file,
                                                 std::string_view parameters, std::string_view directory,
                                                 int showCommand) override;
