@@ -94,7 +94,12 @@ std::string TqvSTDCommand::RunPackageTool(bool install, bool windows64) {
       platform_.shell.ShellExecuteEx(kSeeMaskNoCloseProcess | kSeeMaskDoEnvSubst | kSeeMaskFlagNoUi, "open",
                                      folder + "DIFxCmd.exe", parameters, folder, kSwHide);
   if (!process) return "the driver-package tool " + folder + "DIFxCmd.exe could not be started";
-  process->WaitForEnd();
+  // The component goes on whatever the tool's exit code; a caller that asks
+  // is told a code other than 0.
+  const std::optional<std::uint32_t> exitCode = process->WaitForEnd();
+  if (exitCode && *exitCode != 0) {
+    return "the driver-package tool " + folder + "DIFxCmd.exe ended with exit code " + std::to_string(*exitCode);
+  }
   return {};
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +26,9 @@ inline constexpr std::uint32_t kSeeMaskFlagNoUi = 0x00000400;
 class ProcessHandle {
  public:
   virtual ~ProcessHandle() = default;
-  // Waits without a time limit until the process has ended.
-  virtual void WaitForEnd() = 0;
+  // Waits without a time limit until the process has ended; its exit code,
+  // none when it cannot be read.
+  virtual std::optional<std::uint32_t> WaitForEnd() = 0;
 };
 
 class ShellPort {

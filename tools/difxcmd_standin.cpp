@@ -5,6 +5,7 @@
 //   folder DIR          its working folder
 //   end                 written last, DIFXCMD_DELAY_MS milliseconds later
 //                       (default 0), so a caller's wait for it shows
+// and it ends with the exit code DIFXCMD_EXIT (default 0).
 #include <windows.h>
 
 #include <cstdio>
@@ -51,5 +52,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring delay = Env(L"DIFXCMD_DELAY_MS");
   if (!delay.empty()) Sleep(static_cast<DWORD>(std::wcstoul(delay.c_str(), nullptr, 10)));
   Append(log, "end");
-  return 0;
+  return static_cast<int>(std::wcstoul(Env(L"DIFXCMD_EXIT").c_str(), nullptr, 10));
 }

@@ -4,13 +4,14 @@
 
 namespace zr::sim {
 
-void SimShell::AddProgram(std::string_view path, std::function<void(const ShellRequest&)> start) {
-  programs_[ToLowerAscii(path)] = std::move(start);
+void SimShell::AddProgram(std::string_view path, std::function<void(const ShellRequest&)> start,
+                          std::uint32_t exitCode) {
+  programs_[ToLowerAscii(path)] = Program{std::move(start), exitCode};
 }
 
 void SimShell::RemoveProgram(std::string_view path) { programs_.erase(ToLowerAscii(path)); }
 
-const std::function<void(const ShellRequest&)>* SimShell::Find(const ShellRequest& request) const {
+const SimShell::Program* SimShell::Find(const ShellRequest& request) const {
   const std::string f = ToLowerAscii(request.file);
   const bool absolute = f.size() > 1 && (f[1] == ':' || f[0] == '\\');
   std::string path = absolute ? f : ToLowerAscii(request.directory);
@@ -29,9 +30,9 @@ std::intptr_t SimShell::ShellExecute(WindowHandle owner, std::string_view verb, 
   requests.push_back(request);
   const std::string f = ToLowerAscii(file);
   if (f.rfind("http://", 0) == 0 || f.rfind("https://", 0) == 0) return 42;
-  const auto* start = Find(request);
-  if (start == nullptr) return 2;  // ERROR_FILE_NOT_FOUND
-  const auto run = *start;
+  const Program* program = Find(request);
+  if (program == nullptr) return 2;  // ERROR_FILE_NOT_FOUND
+  const auto run = program->start;
   run(request);
   return 42;
 }
@@ -41,12 +42,17 @@ namespace {
 // The started program has run to its end by the time anyone waits.
 class SimProcessHandle final : public ProcessHandle {
  public:
-  SimProcessHandle(std::vector<ShellRequest>& requests, std::size_t index) : requests_(requests), index_(index) {}
-  void WaitForEnd() override { requests_[index_].waitedFor = true; }
+  SimProcessHandle(std::vector<ShellRequest>& requests, std::size_t index, std::uint32_t exitCode)
+      : requests_(requests), index_(index), exitCode_(exitCode) {}
+  std::optional<std::uint32_t> WaitForEnd() override {
+    requests_[index_].waitedFor = true;
+    return exitCode_;
+  }
 
  private:
   std::vector<ShellRequest>& requests_;
   std::size_t index_;
+  std::uint32_t exitCode_;
 };
 
 }  // namespace
@@ -58,15 +64,16 @@ std::unique_ptr<ProcessHandle> SimShell::ShellExecuteEx(std::uint32_t mask, std:
                        showCommand};
   request.mask = mask;
   requests.push_back(request);
-  const auto* start = Find(request);
-  if (start == nullptr) {
+  const Program* program = Find(request);
+  if (program == nullptr) {
     requests.back().errorBox = (mask & kSeeMaskFlagNoUi) == 0;
     return nullptr;
   }
-  const auto run = *start;
+  const auto run = program->start;
+  const std::uint32_t exitCode = program->exitCode;
   run(request);
   if ((mask & kSeeMaskNoCloseProcess) == 0) return nullptr;
-  return std::make_unique<SimProcessHandle>(requests, requests.size() - 1);
+  return std::make_unique<SimProcessHandle>(requests, requests.size() - 1, exitCode);
 }
 
 bool SimTray::AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t callbackMessage, std::string_view hint) {

@@ -44,14 +44,20 @@ class SimShell final : public ShellPort {
   std::vector<ShellRequest> requests;
   // Programs the shell can start, by full path (letter case ignored); a
   // relative file name is looked up in the request's folder. Web addresses
-  // always open. Anything else is a missing file (result 2).
-  void AddProgram(std::string_view path, std::function<void(const ShellRequest&)> start);
+  // always open. Anything else is a missing file (result 2). A program runs
+  // to its end at once and ends with `exitCode`.
+  void AddProgram(std::string_view path, std::function<void(const ShellRequest&)> start,
+                  std::uint32_t exitCode = 0);
   void RemoveProgram(std::string_view path);
 
  private:
+  struct Program {
+    std::function<void(const ShellRequest&)> start;
+    std::uint32_t exitCode;
+  };
   // The program a request starts, or null (a missing file).
-  const std::function<void(const ShellRequest&)>* Find(const ShellRequest& request) const;
-  std::map<std::string, std::function<void(const ShellRequest&)>> programs_;
+  const Program* Find(const ShellRequest& request) const;
+  std::map<std::string, Program> programs_;
 };
 
 struct SimTrayIcon {

@@ -22,7 +22,12 @@ class Win32Process final : public ProcessHandle {
   ~Win32Process() override { CloseHandle(process_); }
   Win32Process(const Win32Process&) = delete;
   Win32Process& operator=(const Win32Process&) = delete;
-  void WaitForEnd() override { WaitForSingleObject(process_, INFINITE); }
+  std::optional<std::uint32_t> WaitForEnd() override {
+    WaitForSingleObject(process_, INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process_, &code)) return std::nullopt;
+    return code;
+  }
 
  private:
   HANDLE process_;

@@ -206,11 +206,20 @@ TEST_F(DriverInstall, EveryListedDeviceIsHandledAndNoOther) {
   world->deviceSetup.AddDevice({"HID\\VID_1234&PID_0001", "HID_DEVICE"});
   world->deviceSetup.AddDevice({"HID\\VID_5A3C&PID_0002"}).upperFilters = Strings{"usbkvtr00001"};
   world->deviceSetup.AddDevice({kListedId}).setupClass = kHidInterfaceGuid;  // not of the HID setup class
-  Make(1, 1).HidInstallDriver(true);
-  EXPECT_EQ(world->shell.requests.size(), 2u);  // the tool runs once per listed device
-  world->shell.requests.clear();
-  world->shell.RemoveProgram(Exe() + "DRIVERX86\\DIFxCmd.exe");  // a missing tool: nothing to wait for
   std::vector<TDriverInstallStep> steps;
+  Make(1, 1).HidInstallDriver(true, &steps);
+  EXPECT_EQ(world->shell.requests.size(), 2u);  // the tool runs once per listed device
+  ASSERT_EQ(steps.size(), 2u);
+  EXPECT_EQ(steps[1].Failure, "");
+  const std::string tool = Exe() + "DRIVERX86\\DIFxCmd.exe";
+  world->shell.AddProgram(tool, [](const sim::ShellRequest&) {}, 5);  // the tool fails
+  steps.clear();
+  command->HidInstallDriver(true, &steps);
+  ASSERT_EQ(steps.size(), 2u);
+  EXPECT_EQ(steps[1].Failure, "the driver-package tool " + tool + " ended with exit code 5");
+  world->shell.requests.clear();
+  world->shell.RemoveProgram(tool);  // a missing tool: nothing to wait for
+  steps.clear();
   command->HidInstallDriver(true, &steps);
   ASSERT_EQ(world->shell.requests.size(), 2u);
   EXPECT_FALSE(world->shell.requests[1].waitedFor);
@@ -220,7 +229,7 @@ TEST_F(DriverInstall, EveryListedDeviceIsHandledAndNoOther) {
   for (const TDriverInstallStep& step : steps) {
     EXPECT_EQ(step.Action, "install");
     EXPECT_TRUE(step.ByTool);
-    EXPECT_EQ(step.Failure, "the driver-package tool " + Exe() + "DRIVERX86\\DIFxCmd.exe could not be started");
+    EXPECT_EQ(step.Failure, "the driver-package tool " + tool + " could not be started");
   }
 }
 

@@ -51,11 +51,12 @@ class DriverInstall(harness.WineTestCase):
                 f.write("id%d=%s\n" % (n, hardware_id))
             f.write("[DEVICE]\nWHQL=%d\nX32WHQL=%d\nUpperFilter=0\n" % (whql, x32whql))
 
-    def zrdriver(self, operation, exit_code=0):
+    def zrdriver(self, operation, exit_code=0, tool_exit=0):
         """Runs zrdriver.exe to its end: (stdout, stderr). A program that
         does not end (a message box waiting for a click) fails with the
         dialog windows on the screen."""
-        env = dict(self.machine.env, DIFXCMD_LOG="C:\\zrmon\\difxcmd.log", DIFXCMD_DELAY_MS="500")
+        env = dict(self.machine.env, DIFXCMD_LOG="C:\\zrmon\\difxcmd.log", DIFXCMD_DELAY_MS="500",
+                   DIFXCMD_EXIT=str(tool_exit))
         p = subprocess.Popen(["wine", os.path.join(self.folder, "zrdriver.exe"), operation], env=env,
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         try:
@@ -121,20 +122,21 @@ class DriverInstall(harness.WineTestCase):
         tool = os.path.join(self.folder, DRIVER_FOLDER, "DIFxCmd.exe")
         driver = os.path.join(self.folder, DRIVER_FOLDER, "usbkvtr00001.sys")
         cases = [
-            # name, listed IDs, package tool (WHQL), file removed, exit code, told on stderr
-            ("no driver file", [MOUSE], False, driver, 1, "could not be copied to"),
+            # name, listed IDs, package tool (WHQL), file removed, the tool's exit code, exit code, told on stderr
+            ("no driver file", [MOUSE], False, driver, 0, 1, "could not be copied to"),
             # Without SEE_MASK_FLAG_NO_UI the shell shows a box for the missing
             # tool and zrdriver.exe waits for a click.
-            ("no package tool", [MOUSE], True, tool, 1, "DIFxCmd.exe could not be started"),
-            ("no listed device", ["HID\\VID_FFFF&PID_FFFF"], False, None, 3, "no device that config.ini lists"),
+            ("no package tool", [MOUSE], True, tool, 0, 1, "DIFxCmd.exe could not be started"),
+            ("the package tool fails", [MOUSE], True, None, 3, 1, "DIFxCmd.exe ended with exit code 3"),
+            ("no listed device", ["HID\\VID_FFFF&PID_FFFF"], False, None, 0, 3, "no device that config.ini lists"),
         ]
-        for name, ids, whql, removed, exit_code, told in cases:
+        for name, ids, whql, removed, tool_exit, exit_code, told in cases:
             with self.subTest(name):
                 self.configure(ids, whql=int(whql), x32whql=int(whql))
                 self.put_driver_folder()
                 if removed:
                     os.unlink(removed)
-                _, err = self.zrdriver("install", exit_code)
+                _, err = self.zrdriver("install", exit_code, tool_exit)
                 self.assertIn(told, err)
                 if exit_code == 1:
                     self.assertIn("needs an administrator", err)
