@@ -3,6 +3,8 @@
 //
 //   zrtool wait-window CLASS [TIMEOUT_MS]     prints the window handle; exit 1 on timeout
 //   zrtool wait-no-window CLASS [TIMEOUT_MS]  exit 1 while it still exists at the timeout
+//   zrtool watch-window CLASS [TIMEOUT_MS]    prints "ready", then looks every millisecond and prints
+//                                             "found" the moment the window exists; exit 1 on timeout
 //   zrtool window-info CLASS                  prints the window's facts as key=value lines
 //   zrtool post CLASS MSG [WPARAM [LPARAM]]   PostMessage; exit 1 when there is no window
 //   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
@@ -365,6 +367,20 @@ int wmain(int argc, wchar_t** argv) {
       if (GetTickCount() - start > timeout) return 1;
       Sleep(20);
     }
+  }
+  if (cmd == L"watch-window") {
+    // For timing another program's start: the output goes out at once.
+    const DWORD timeout = static_cast<DWORD>(Arg(argc, argv, 3, 60000));
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const DWORD start = GetTickCount();
+    while (Find(name) == nullptr) {
+      if (GetTickCount() - start > timeout) return 1;
+      Sleep(1);
+    }
+    std::printf("found\n");
+    std::fflush(stdout);
+    return 0;
   }
   if (cmd == L"window-info") {
     HWND h = Find(name);
