@@ -106,7 +106,9 @@ TqvHook::TqvHook(Platform& platform) : platform_(platform) {
   FDLLLoaded = LoadHookLibrary() > 0;
   FGlobalEvent = platform_.kernel.CreateManualResetEvent();
   FGlobalDataEvent = platform_.kernel.CreateManualResetEvent();
-  FIdThreadComponentDataEvent = platform_.kernel.StartThread([this] { return DataEventThreadProc(); });
+  // The worker thread only drains the hand-off queue: it starts with the
+  // first entry (QueueRecordData), not here. A thread that waits for
+  // nothing would cost its stack for the whole life of the program.
 }
 
 TqvHook::~TqvHook() {
@@ -115,9 +117,15 @@ TqvHook::~TqvHook() {
   StopHookKeyboard();
   StopHookMouse();
   UnloadHookLibrary();
+  std::unique_ptr<KernelThread> worker;
+  {
+    // No entry queued from here on starts the thread again.
+    std::lock_guard lock(FRecordDataLock);
+    threadTerminated_ = true;
+    worker = std::move(FIdThreadComponentDataEvent);
+  }
   FGlobalEvent->Set();
-  if (FIdThreadComponentDataEvent) FIdThreadComponentDataEvent->Join();
-  FIdThreadComponentDataEvent.reset();
+  if (worker) worker->Join();
   RemoveAllKeyboardHookObject();
   RemoveAllMouseHookObject();
   FRecordDataToProcessList.clear();
@@ -298,6 +306,9 @@ void TqvHook::QueueRecordData(std::unique_ptr<TRecordDataBlock> block) {
   {
     std::lock_guard lock(FRecordDataLock);
     FRecordDataToProcessList.push_back(std::move(block));
+    if (!FIdThreadComponentDataEvent && !threadTerminated_) {
+      FIdThreadComponentDataEvent = platform_.kernel.StartThread([this] { return DataEventThreadProc(); });
+    }
   }
   FGlobalDataEvent->Set();
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -251,7 +252,7 @@ class TqvHook {
   // entries refer to.
   void ProcessDataEvent();
   // Queues one entry for the main thread and sets the data event (from any
-  // thread).
+  // thread); the first one starts the worker thread.
   void QueueRecordData(std::unique_ptr<TRecordDataBlock> block);
 
   // ---- recording: each Record takes its kind's slot, each Stop empties it ----
@@ -329,8 +330,8 @@ class TqvHook {
   std::shared_ptr<KernelEvent> FGlobalDataEvent;  // makes it drain the queue
   std::mutex FRecordDataLock;
   std::vector<std::unique_ptr<TRecordDataBlock>> FRecordDataToProcessList;
-  std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;
-  bool threadTerminated_ = false;
+  std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;  // started by the first entry; under FRecordDataLock
+  std::atomic<bool> threadTerminated_{false};
 
   // Recording state; touched by the library's thread while a recording of
   // its kind runs, by the operations above only while none runs.
