@@ -69,7 +69,6 @@ void ZEDEZAVadi::CreateComponents() {
 }
 
 void ZEDEZAVadi::CreateDeviceComponents() {
-  FMonitorUnitGroup = std::make_unique<MONITOR_UNIT_GROUP>();
   qvHIDData1 = std::make_unique<TqvHIDData>(platform_);
   qvHIDData1->FastOnData = false;
   qvHIDData1->OnData = [this](const std::string& id, const std::string& path, std::uint8_t reportId,
