@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/messages.h"
-#include "common/ini_file.h"
 #include "common/text.h"
 #include "device/vendor_protocol.h"
 #include "profile/dm.h"
+#include "support/ini_file.h"
 
 namespace zr {
 
@@ -204,7 +204,7 @@ void ZEDEZAVadi::CheckDeviceAndApply() {
   }
   DM.LoadAllProfileInfoFromRegistry();
   DM.LoadProfileGroupSettingInfoFromRegistry();
-  DM.LoadCurrentProfileInfoFromRegistry();
+  DM.ReloadCurrentProfileInfo();
   SetWheelHookRules();
   StartReadDevice();
   SendCpiUnit(*qvSTDCommand1, FCPIUNIT);

@@ -14,13 +14,13 @@
 #include "app/form_language.h"
 #include "app/globals.h"
 #include "app/tray_icon.h"
-#include "common/timer.h"
 #include "device/hid_data.h"
 #include "device/hid_event.h"
 #include "device/std_command.h"
 #include "hook/qv_hook.h"
 #include "lang/qv_language.h"
 #include "platform/platform.h"
+#include "support/timer.h"
 
 namespace zr {
 

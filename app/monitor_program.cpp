@@ -4,9 +4,9 @@
 #include <string>
 
 #include "app/monitor_form.h"
-#include "common/diagnostic_log.h"
 #include "common/paths.h"
 #include "profile/dm.h"
+#include "support/diagnostic_log.h"
 
 namespace zr {
 

@@ -1,9 +1,9 @@
 #include "profile/dm.h"
 
-#include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "profile/config_options.h"
+#include "support/ini_file.h"
 
 namespace zr {
 namespace {
@@ -266,6 +266,21 @@ bool TDM::LoadCurrentProfileInfoFromFile(std::string_view AFile) {
   const bool loaded = Guarded("current profile: file not used", [&] { return slot->LoadStreamFromFile(AFile); });
   ReadRecord(*slot, FCurrentProfileInfo);
   return loaded;
+}
+
+bool TDM::ReloadCurrentProfileInfo() {
+  if (LoadCurrentProfileInfoFromRegistry()) return true;
+  if (!IsProfileIndexInRange(FProfileIndex)) return false;
+  const TPROFILESETTINGINFO& entry = FProfileSettingGroup.ProfileSettingList[FProfileIndex];
+  const std::string file = entry.StorageMode == 1 ? SlotFilePath(entry) : std::string();
+  if (file.empty()) return false;
+  // A file of another size (being written by a program that does not
+  // replace it whole, or not a profile) would change part of the working copy.
+  if (platform_.files.FileSize(file) != sizeof(TMOUSEPROFILEINFO)) {
+    platform_.system.DebugOutput("current profile: " + file + " is not one whole record; not reloaded");
+    return false;
+  }
+  return LoadCurrentProfileInfoFromFile(file);
 }
 
 bool TDM::LoadProfileInfoFromRegistry(std::int32_t AProfileIndex) {

@@ -16,8 +16,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/globals.h"
+#include "device/hid_types.h"  // kVendorCollection, the collection the manager selects
 #include "platform/platform.h"
+#include "profile/monitor_globals.h"
 #include "profile/qv_profile.h"
 #include "profile/records.h"
 
@@ -78,6 +79,11 @@ class TDM {
   // True when the registry value was loaded.
   bool LoadCurrentProfileInfoFromRegistry();
   bool LoadCurrentProfileInfoFromFile(std::string_view AFile);
+  // The current slot as stored now: its registry value when it has one (how
+  // the configuration program hands over a changed profile), else, for a
+  // slot kept in a file, that file when it holds one whole record. True when
+  // either was loaded; otherwise the working copy is re-read unchanged.
+  bool ReloadCurrentProfileInfo();
   // True when the registry value was loaded.
   bool LoadProfileInfoFromRegistry(std::int32_t AProfileIndex);
   bool ReadCurrentProfileInfo();
