@@ -61,6 +61,8 @@ class ZEDEZAVadi {
   void ReleaseCPIUnit();
   // Starts the reader on the vendor collection.
   void StartReadDevice();
+  // Whether a collection of the vendor usage is present (any thread).
+  bool MouseIsPresent();
   void qvHIDEventEx1NewDeviceArrival(const std::vector<std::string>& ANewDevicesList);
   void qvHIDEventEx1PresentDeviceRemoval(const std::vector<std::string>& ARemovalDevicesList);
   void TimerDeviceArrialTimer();
