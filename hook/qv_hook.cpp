@@ -106,7 +106,9 @@ TqvHook::TqvHook(Platform& platform) : platform_(platform) {
   FDLLLoaded = LoadHookLibrary() > 0;
   FGlobalEvent = platform_.kernel.CreateManualResetEvent();
   FGlobalDataEvent = platform_.kernel.CreateManualResetEvent();
-  FIdThreadComponentDataEvent = platform_.kernel.StartThread([this] { return DataEventThreadProc(); });
+  // The worker thread only drains the hand-off queue: it starts with the
+  // first entry (QueueRecordData), not here. The monitor queues none, and a
+  // thread that waits for nothing would hold its stack all session.
 }
 
 TqvHook::~TqvHook() {
@@ -349,7 +351,14 @@ void TqvHook::QueueRecordData(std::unique_ptr<TRecordDataBlock> block) {
     std::lock_guard lock(FRecordDataLock);
     FRecordDataToProcessList.push_back(std::move(entry));
   }
+  StartWorker();
   FGlobalDataEvent->Set();
+}
+
+void TqvHook::StartWorker() {
+  std::lock_guard lock(FHandOffLock);
+  if (closing_ || FIdThreadComponentDataEvent) return;
+  FIdThreadComponentDataEvent = platform_.kernel.StartThread([this] { return DataEventThreadProc(); });
 }
 
 // ---- recording: the operations --------------------------------------------------------

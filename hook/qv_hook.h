@@ -256,7 +256,7 @@ class TqvHook {
   // item it names is copied at once, with the items before it, so that the
   // main thread never reads a list a recording is appending to, and a later
   // recording cannot change what the entry names. An entry naming no item
-  // raises nothing.
+  // raises nothing. The first entry starts the worker thread.
   void QueueRecordData(std::unique_ptr<TRecordDataBlock> block);
 
   // ---- recording: each Record takes its kind's slot, each Stop empties it ----
@@ -311,6 +311,8 @@ class TqvHook {
   void UnloadHookLibrary();
   HookLibrary* Library() const;
   ThreadRun DataEventThreadProc();
+  // Starts the worker thread unless it runs or the component is closing.
+  void StartWorker();
   static void KeyboardCallback(void* owner, std::int32_t code, std::uintptr_t message, void* data,
                                std::uint8_t* blocked);
   static void MouseCallback(void* owner, std::int32_t code, std::uintptr_t message, void* data,
@@ -342,7 +344,7 @@ class TqvHook {
   };
   std::mutex FRecordDataLock;
   std::vector<TRecordDataEntry> FRecordDataToProcessList;
-  std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;
+  std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;  // from the first entry on; set under FHandOffLock
   bool threadTerminated_ = false;  // the worker's own
   // Guards the two below: the worker starts no hand-off once the component
   // is closing, and the destructor handles messages while one is under way.

@@ -143,9 +143,12 @@ class TqvLanguage {
       std::function<void(TLangComponent& AComponent, std::vector<std::string>& ATextList,
                          std::vector<TLangComponent*>& AList, const std::string& BaseName, bool ATranslate)>;
 
-  // Builds the locale tables; registers the owner form (when given); reads
-  // qv.local beside the executable when it exists, unless `readLocalFile`
-  // is false (the language editor reads it whole itself).
+  // Registers the owner form (when given); reads qv.local beside the
+  // executable when it exists, unless `readLocalFile` is false (the language
+  // editor reads it whole itself). The locale tables are built from the
+  // platform's list of supported locales when first looked up: enumerating
+  // every locale of the system costs time and memory that a program which
+  // never names a language does not spend.
   TqvLanguage(TTranslationState& state, Platform& platform, LocalePort& locale, TLangComponent* ownerForm,
               bool readLocalFile = true);
   // Removes the owner form from the registry.
@@ -187,7 +190,7 @@ class TqvLanguage {
   // sentence each naming where it came from; empty when all was read.
   const std::vector<std::string>& LeftOut() const { return leftOut_; }
   // The supported locales keyed by language ID, in enumeration order.
-  const std::vector<TLocaleInfo>& LocalesByLanguageId() const { return localesById_; }
+  const std::vector<TLocaleInfo>& LocalesByLanguageId() const;
   const TLanguageTable& Table() const { return table_; }
 
   TOnLanguageChanged OnLanguageChanged;
@@ -208,6 +211,7 @@ class TqvLanguage {
   bool ReadTableFile(std::string_view path);
   // Tells each thing that a read left out, as a debugger-output line too.
   void NoteLeftOut(std::string_view origin, const std::vector<std::string>& what);
+  void BuildLocaleTables() const;
 
   TTranslationState& state_;
   Platform& platform_;
@@ -222,8 +226,9 @@ class TqvLanguage {
   std::vector<std::string> FTranslatePropertyList;
   std::vector<std::string> FTranslateSpecialClassList;
   std::vector<std::string> FTranslateCustomClassList;
-  std::vector<TLocaleInfo> localesById_;         // keyed by language ID
-  std::vector<TLocaleInfo> localesByShortId_;    // keyed by language ID when a country abbreviation exists, else ""
+  mutable bool localesBuilt_ = false;
+  mutable std::vector<TLocaleInfo> localesById_;       // keyed by language ID
+  mutable std::vector<TLocaleInfo> localesByShortId_;  // keyed by language ID when a country abbreviation exists, else ""
 };
 
 // The table embedded in the monitor form, in the stored format.

@@ -424,16 +424,16 @@ void TDM::InitTestDefaultValue() {
   qvProfileTest.SetRootKey(kHkeyCurrentUser);
   qvProfileTest.SetFileName(kTestProfileValue);
   qvProfileTest.SetKeyPath(FOptionsFromConfigFile.ProfileRegFolder);
-  WriteRecord(qvProfileTest, FTestProfileInfo);
+  WriteRecord(qvProfileTest, TestProfileInfo());
   qvProfileTest.RestoreToDefault();
-  ReadRecord(qvProfileTest, FTestProfileInfo);
+  ReadRecord(qvProfileTest, TestProfileInfo());
 
   qvProfileDefaultGame.SetRootKey(kHkeyCurrentUser);
   qvProfileDefaultGame.SetFileName(kDefaultGameValue);
   qvProfileDefaultGame.SetKeyPath(FOptionsFromConfigFile.ProfileRegFolder);
-  WriteRecord(qvProfileDefaultGame, FDefaultProfileInfo);
+  WriteRecord(qvProfileDefaultGame, DefaultProfileInfo());
   qvProfileDefaultGame.RestoreToDefault();
-  ReadRecord(qvProfileDefaultGame, FDefaultProfileInfo);
+  ReadRecord(qvProfileDefaultGame, DefaultProfileInfo());
 }
 
 }  // namespace zr

@@ -62,9 +62,12 @@ class TDM {
   std::int32_t FProfileIndex = 0;
   TMOUSEPROFILEINFO FCurrentProfileInfo{};
   TOtherConfig FOtherConfig;
-  TMOUSEPROFILEINFO FDefaultProfileInfo{};
-  TMOUSEPROFILEINFO FTestProfileInfo{};
   TOptionsFromConfigFile FOptionsFromConfigFile;
+  // The factory and the test profile (FDefaultProfileInfo, FTestProfileInfo),
+  // which only InitTestDefaultValue fills and nothing in the monitor reads:
+  // each is made, all zero, when first asked for.
+  TMOUSEPROFILEINFO& DefaultProfileInfo() { return Made(FDefaultProfileInfo); }
+  TMOUSEPROFILEINFO& TestProfileInfo() { return Made(FTestProfileInfo); }
 
   // ---- operations ----
   static bool IsProfileGroupIndexInRange(std::int32_t AProfileGroupIndex);
@@ -137,8 +140,15 @@ class TDM {
   // the result false.
   bool Guarded(const std::string& what, const std::function<bool()>& step);
 
+  static TMOUSEPROFILEINFO& Made(std::unique_ptr<TMOUSEPROFILEINFO>& record) {
+    if (!record) record = std::make_unique<TMOUSEPROFILEINFO>();
+    return *record;
+  }
+
   Platform& platform_;
   MonitorGlobals& globals_;
+  std::unique_ptr<TMOUSEPROFILEINFO> FDefaultProfileInfo;
+  std::unique_ptr<TMOUSEPROFILEINFO> FTestProfileInfo;
 };
 
 }  // namespace zr

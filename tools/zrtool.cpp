@@ -3,8 +3,11 @@
 //
 //   zrtool wait-window CLASS [TIMEOUT_MS]     prints the window handle; exit 1 on timeout
 //   zrtool wait-no-window CLASS [TIMEOUT_MS]  exit 1 while it still exists at the timeout
+//   zrtool watch-window CLASS [TIMEOUT_MS]    prints "ready", then looks every millisecond and prints
+//                                             "found" the moment the window exists; exit 1 on timeout
 //   zrtool window-info CLASS                  prints the window's facts as key=value lines
-//   zrtool post CLASS MSG [WPARAM [LPARAM]]   PostMessage; exit 1 when there is no window
+//   zrtool post CLASS MSG [WPARAM [LPARAM [MSG WPARAM LPARAM]...]]
+//                                             PostMessage (each message in turn); exit 1 when there is no window
 //   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
 //   zrtool show CLASS                         shows the (hidden) window and brings it to the front, as the
 //                                             program itself would; prints its screen rectangle (LEFT TOP
@@ -400,6 +403,20 @@ int wmain(int argc, wchar_t** argv) {
       Sleep(20);
     }
   }
+  if (cmd == L"watch-window") {
+    // For timing another program's start: the output goes out at once.
+    const DWORD timeout = static_cast<DWORD>(Arg(argc, argv, 3, 60000));
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const DWORD start = GetTickCount();
+    while (Find(name) == nullptr) {
+      if (GetTickCount() - start > timeout) return 1;
+      Sleep(1);
+    }
+    std::printf("found\n");
+    std::fflush(stdout);
+    return 0;
+  }
   if (cmd == L"window-info") {
     HWND h = Find(name);
     if (h == nullptr) return 1;
@@ -423,7 +440,17 @@ int wmain(int argc, wchar_t** argv) {
     const UINT msg = static_cast<UINT>(Arg(argc, argv, 3, 0));
     const WPARAM w = static_cast<WPARAM>(Arg(argc, argv, 4, 0));
     const LPARAM l = static_cast<LPARAM>(Arg(argc, argv, 5, 0));
-    if (cmd == L"post") return PostMessageW(h, msg, w, l) ? 0 : 1;
+    if (cmd == L"post") {
+      // Further MSG WPARAM LPARAM triples are posted right after, as the
+      // system posts messages that come together.
+      for (int i = 3; i < argc; i += 3) {
+        if (!PostMessageW(h, static_cast<UINT>(Arg(argc, argv, i, 0)), static_cast<WPARAM>(Arg(argc, argv, i + 1, 0)),
+                          static_cast<LPARAM>(Arg(argc, argv, i + 2, 0)))) {
+          return 1;
+        }
+      }
+      return 0;
+    }
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(h, msg, w, l, SMTO_NORMAL, 30000, &result)) return 1;
     std::printf("%lld\n", static_cast<long long>(result));

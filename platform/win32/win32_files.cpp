@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/win32/win32_libraries.h"
 #include "platform/win32/win32_text.h"
 
 namespace zr::win32 {
@@ -221,16 +222,22 @@ std::string Win32Files::ExecutableFolder() {
   }
 }
 
-std::string Win32Files::LocalAppDataFolder() {
+namespace {
+
+// A known folder, empty when it is unknown. The shell is held for the call
+// only (see win32_shell.cpp).
+std::string ShellFolder(int csidl) {
+  const LibraryUse shell(kShell32);
+  const auto getFolderPath = shell.Function<decltype(&::SHGetFolderPathW)>("SHGetFolderPathW");
   wchar_t buf[MAX_PATH] = {};
-  if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK) return {};
+  if (getFolderPath == nullptr || getFolderPath(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK) return {};
   return Narrow(buf);
 }
 
-std::string Win32Files::DocumentsFolder() {
-  wchar_t buf[MAX_PATH] = {};
-  if (SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK) return {};
-  return Narrow(buf);
-}
+}  // namespace
+
+std::string Win32Files::LocalAppDataFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA); }
+
+std::string Win32Files::DocumentsFolder() { return ShellFolder(CSIDL_PERSONAL); }
 
 }  // namespace zr::win32

@@ -2,14 +2,17 @@
 
 #include <algorithm>
 
+#include "platform/win32/win32_libraries.h"
 #include "platform/win32/win32_text.h"
 
 namespace zr::win32 {
 
 std::intptr_t Win32Shell::ShellExecute(WindowHandle owner, std::string_view verb, std::string_view file,
                                        std::string_view parameters, std::string_view directory, int showCommand) {
+  static const auto shellExecute = SystemFunction<decltype(&::ShellExecuteW)>(kShell32, "ShellExecuteW");
+  if (shellExecute == nullptr) return SE_ERR_NOASSOC;
   const std::wstring v = Widen(verb), f = Widen(file), p = Widen(parameters), d = Widen(directory);
-  HINSTANCE r = ShellExecuteW(reinterpret_cast<HWND>(owner), v.empty() ? nullptr : v.c_str(), f.c_str(),
+  HINSTANCE r = shellExecute(reinterpret_cast<HWND>(owner), v.empty() ? nullptr : v.c_str(), f.c_str(),
                               p.empty() ? nullptr : p.c_str(), d.empty() ? nullptr : d.c_str(), showCommand);
   return reinterpret_cast<std::intptr_t>(r);
 }
@@ -47,7 +50,8 @@ std::unique_ptr<ProcessHandle> Win32Shell::ShellExecuteEx(std::uint32_t mask, st
   info.lpParameters = p.empty() ? nullptr : p.c_str();
   info.lpDirectory = d.empty() ? nullptr : d.c_str();
   info.nShow = showCommand;
-  if (!ShellExecuteExW(&info) || info.hProcess == nullptr) return nullptr;
+  static const auto shellExecuteEx = SystemFunction<decltype(&::ShellExecuteExW)>(kShell32, "ShellExecuteExW");
+  if (shellExecuteEx == nullptr || !shellExecuteEx(&info) || info.hProcess == nullptr) return nullptr;
   return std::make_unique<Win32Process>(info.hProcess);
 }
 
@@ -59,6 +63,13 @@ NOTIFYICONDATAW IconData(WindowHandle owner, std::uint32_t id) {
   nid.hWnd = reinterpret_cast<HWND>(owner);
   nid.uID = id;
   return nid;
+}
+
+// The tray icon's calls hold the shell for the call only.
+bool NotifyIcon(DWORD message, NOTIFYICONDATAW& nid) {
+  const LibraryUse shell(kShell32);
+  const auto notifyIcon = shell.Function<decltype(&::Shell_NotifyIconW)>("Shell_NotifyIconW");
+  return notifyIcon != nullptr && notifyIcon(message, &nid) != 0;
 }
 
 void CopyHint(NOTIFYICONDATAW& nid, std::string_view hint) {
@@ -82,18 +93,18 @@ bool Win32Tray::AddIcon(WindowHandle owner, std::uint32_t id, std::uint32_t call
                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   if (nid.hIcon == nullptr) nid.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
   CopyHint(nid, hint);
-  return Shell_NotifyIconW(NIM_ADD, &nid) != 0;
+  return NotifyIcon(NIM_ADD, nid);
 }
 
 bool Win32Tray::SetHint(WindowHandle owner, std::uint32_t id, std::string_view hint) {
   NOTIFYICONDATAW nid = IconData(owner, id);
   CopyHint(nid, hint);
-  return Shell_NotifyIconW(NIM_MODIFY, &nid) != 0;
+  return NotifyIcon(NIM_MODIFY, nid);
 }
 
 bool Win32Tray::DeleteIcon(WindowHandle owner, std::uint32_t id) {
   NOTIFYICONDATAW nid = IconData(owner, id);
-  return Shell_NotifyIconW(NIM_DELETE, &nid) != 0;
+  return NotifyIcon(NIM_DELETE, nid);
 }
 
 int Win32Tray::TrackPopupMenu(WindowHandle owner, const std::vector<std::string>& captions) {

@@ -44,7 +44,7 @@ WindowHandle Win32Windowing::CreateHiddenWindow(std::string_view className, std:
                                                 WindowProcedure procedure, int width, int height) {
   const std::wstring cls = Widen(className);
   RegisterClassOnce(cls);
-  auto* data = new WindowData{std::move(procedure), {}, {}};
+  auto* data = new WindowData{std::move(procedure), {}, false, {}};
   // Centred on the desktop; a popup has no border, so its client area is
   // the whole window.
   const int x = width > 0 ? (GetSystemMetrics(SM_CXSCREEN) - width) / 2 : 0;
@@ -75,10 +75,10 @@ LRESULT CALLBACK Win32Windowing::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
   }
   try {
     if (msg == WM_COMMAND && lParam != 0 && HIWORD(wParam) == BN_CLICKED) {  // STN_CLICKED is the same code
-      const auto it = data->clicks.find(reinterpret_cast<HWND>(lParam));
-      if (it != data->clicks.end()) {
-        const std::function<void()> click = it->second;
-        if (click) click();
+      for (const auto& c : data->controls) {
+        if (c->hwnd != reinterpret_cast<HWND>(lParam) || !c->onClick) continue;
+        const std::function<void()> click = c->onClick;  // the handler may destroy the window
+        click();
         return 0;
       }
     }
@@ -95,7 +95,12 @@ LRESULT CALLBACK Win32Windowing::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
 }
 
 void Win32Windowing::ShowWindow(WindowHandle window, bool show) {
-  ::ShowWindow(reinterpret_cast<HWND>(window), show ? SW_SHOW : SW_HIDE);
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  if (show) {
+    auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (data != nullptr && !data->controlsMade) MakeControls(hwnd, *data);
+  }
+  ::ShowWindow(hwnd, show ? SW_SHOW : SW_HIDE);
 }
 
 bool Win32Windowing::SetForegroundWindow(WindowHandle window) {
@@ -162,55 +167,73 @@ ControlHandle Win32Windowing::CreateControl(WindowHandle parent, const ControlLa
   HWND owner = reinterpret_cast<HWND>(parent);
   auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(owner, GWLP_USERDATA));
   if (data == nullptr) return 0;
-  const wchar_t* cls = L"STATIC";
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (layout.visible ? WS_VISIBLE : 0);
-  HBITMAP picture = nullptr;
-  switch (layout.kind) {
-    case ControlKind::Picture:
-      style |= SS_BITMAP | SS_NOTIFY;
-      picture = MakePicture(layout.width, layout.height, Widen(layout.text), false);
-      break;
-    case ControlKind::Link:
-      style |= SS_BITMAP | SS_NOTIFY;
-      picture = MakePicture(layout.width, layout.height, L"", true);
-      break;
-    case ControlKind::Label:
-      style |= SS_LEFT;
-      break;
-    case ControlKind::Panel:
-      style |= SS_ETCHEDFRAME;
-      break;
-    case ControlKind::Button:
-      cls = L"BUTTON";
-      style |= BS_PUSHBUTTON | WS_TABSTOP;
-      break;
+  auto control = std::make_unique<Control>(Control{layout, std::move(onClick), nullptr});
+  Control* c = control.get();
+  data->controls.push_back(std::move(control));
+  if (data->controlsMade) MakeControls(owner, *data);
+  return reinterpret_cast<ControlHandle>(c);
+}
+
+void Win32Windowing::MakeControls(HWND owner, WindowData& data) {
+  data.controlsMade = true;
+  for (const auto& c : data.controls) {
+    if (c->hwnd != nullptr) continue;
+    const ControlLayout& layout = c->layout;
+    const wchar_t* cls = L"STATIC";
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (layout.visible ? WS_VISIBLE : 0);
+    HBITMAP picture = nullptr;
+    switch (layout.kind) {
+      case ControlKind::Picture:
+        style |= SS_BITMAP | SS_NOTIFY;
+        picture = MakePicture(layout.width, layout.height, Widen(layout.text), false);
+        break;
+      case ControlKind::Link:
+        style |= SS_BITMAP | SS_NOTIFY;
+        picture = MakePicture(layout.width, layout.height, L"", true);
+        break;
+      case ControlKind::Label:
+        style |= SS_LEFT;
+        break;
+      case ControlKind::Panel:
+        style |= SS_ETCHEDFRAME;
+        break;
+      case ControlKind::Button:
+        cls = L"BUTTON";
+        style |= BS_PUSHBUTTON | WS_TABSTOP;
+        break;
+    }
+    const bool textual = layout.kind == ControlKind::Label || layout.kind == ControlKind::Button;
+    HWND control = CreateWindowExW(0, cls, textual ? Widen(layout.text).c_str() : L"", style, layout.x, layout.y,
+                                   layout.width, layout.height, owner,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)), instance_, nullptr);
+    if (control == nullptr) {
+      if (picture != nullptr) DeleteObject(picture);
+      continue;
+    }
+    c->hwnd = control;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    if (picture != nullptr) {
+      SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+      data.pictures.push_back(picture);
+    }
+    if (layout.kind == ControlKind::Picture) {
+      SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
   }
-  const bool textual = layout.kind == ControlKind::Label || layout.kind == ControlKind::Button;
-  HWND control = CreateWindowExW(0, cls, textual ? Widen(layout.text).c_str() : L"", style, layout.x, layout.y, layout.width,
-                                 layout.height, owner, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)),
-                                 instance_, nullptr);
-  if (control == nullptr) {
-    if (picture != nullptr) DeleteObject(picture);
-    return 0;
-  }
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  if (picture != nullptr) {
-    SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
-    data->pictures.push_back(picture);
-  }
-  if (layout.kind == ControlKind::Picture) {
-    SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
-  if (onClick) data->clicks[control] = std::move(onClick);
-  return reinterpret_cast<ControlHandle>(control);
 }
 
 void Win32Windowing::SetControlText(ControlHandle control, std::string_view text) {
-  SetWindowTextW(reinterpret_cast<HWND>(control), Widen(text).c_str());
+  auto* c = reinterpret_cast<Control*>(control);
+  if (c == nullptr) return;
+  c->layout.text = std::string(text);
+  if (c->hwnd != nullptr) SetWindowTextW(c->hwnd, Widen(text).c_str());
 }
 
 void Win32Windowing::ShowControl(ControlHandle control, bool show) {
-  ::ShowWindow(reinterpret_cast<HWND>(control), show ? SW_SHOW : SW_HIDE);
+  auto* c = reinterpret_cast<Control*>(control);
+  if (c == nullptr) return;
+  c->layout.visible = show;
+  if (c->hwnd != nullptr) ::ShowWindow(c->hwnd, show ? SW_SHOW : SW_HIDE);
 }
 
 void Win32Windowing::DestroyWindow(WindowHandle window) { ::DestroyWindow(reinterpret_cast<HWND>(window)); }

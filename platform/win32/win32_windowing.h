@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -53,13 +54,22 @@ class Win32Windowing final : public Windowing {
   static LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void RegisterClassOnce(const std::wstring& className);
 
-  // What a window of ours carries: its handler and the click handlers of
-  // its controls.
+  // A control as the program made it. Its window is made when its parent is
+  // first shown: a window that is never shown (the monitor's face) costs no
+  // child windows, no pictures and no common-controls library.
+  struct Control {
+    ControlLayout layout;  // its text and visibility kept up to date
+    std::function<void()> onClick;
+    HWND hwnd = nullptr;
+  };
+  // What a window of ours carries: its handler and its controls.
   struct WindowData {
     WindowProcedure procedure;
-    std::map<HWND, std::function<void()>> clicks;
+    std::vector<std::unique_ptr<Control>> controls;
+    bool controlsMade = false;
     std::vector<HGDIOBJ> pictures;  // freed with the window
   };
+  void MakeControls(HWND parent, WindowData& data);
 
   HINSTANCE instance_;
   DWORD mainThread_;
