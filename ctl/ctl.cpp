@@ -356,7 +356,9 @@ int Import(const Command& c, const SlotArgs& s) {
   try {
     const bool saved = inFile ? component->SaveStreamToFile(s.place.file) : component->SaveStreamToRegistry();
     if (!saved) {
-      return c.Refuse(s.place.Describe() + " was not written (a stored record that cannot be read is kept)");
+      return c.Refuse(s.place.Describe() + " was not written (" +
+                      (inFile ? "" : "its registry key may only be read, or ") +
+                      "a stored record that cannot be read is kept)");
     }
   } catch (const StorageError& e) {
     return c.Refuse(std::string(e.what()) + "; the stored record is unchanged");

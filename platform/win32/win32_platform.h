@@ -56,6 +56,7 @@ class Win32Files final : public FileSystem {
 class Win32Registry final : public Registry {
  public:
   std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
+  std::unique_ptr<RegistryKey> OpenKeyForReading(RegistryRoot root, std::string_view path) override;
   bool KeyExists(RegistryRoot root, std::string_view path) const override;
 };
 
