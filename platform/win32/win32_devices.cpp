@@ -499,6 +499,14 @@ std::uint32_t Win32Notifications::BroadcastDeviceType(std::intptr_t lParam) {
   return reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_devicetype;
 }
 
+std::string Win32Notifications::BroadcastDevicePath(std::intptr_t lParam) {
+  if (BroadcastDeviceType(lParam) != DBT_DEVTYP_DEVICEINTERFACE) return {};
+  const auto* record = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(lParam);
+  const std::size_t offset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+  const std::size_t most = record->dbcc_size > offset ? (record->dbcc_size - offset) / sizeof(wchar_t) : 0;
+  return Narrow(std::wstring(record->dbcc_name, wcsnlen(record->dbcc_name, most)));
+}
+
 // ---- control devices -------------------------------------------------------------------------------
 
 namespace {

@@ -66,6 +66,7 @@ class Win32Notifications final : public DeviceNotifications {
  public:
   bool RegisterForDeviceInterfaces(WindowHandle window, const Guid& interfaceClass) override;
   std::uint32_t BroadcastDeviceType(std::intptr_t lParam) override;
+  std::string BroadcastDevicePath(std::intptr_t lParam) override;
 };
 
 class Win32ControlDevices final : public ControlDevices {
