@@ -103,6 +103,8 @@ class Rig:
                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, bufsize=1)
         machine.processes.append(self.driver)
         self.problems = []
+        self.scenario = ""
+        self.progress = lambda line: None
         self.store_user_records()
 
     # ---- zrfault.exe ------------------------------------------------------
@@ -268,6 +270,12 @@ class Rig:
             self.problem(what + ": the monitor does not answer")
         return now
 
+    def injected(self, counts):
+        """Counts a fault; every hundredth is reported as progress."""
+        counts["faults injected"] += 1
+        if counts["faults injected"] % 100 == 0:
+            self.progress("%s: %d faults so far" % (self.scenario, counts["faults injected"]))
+
     def problem(self, text):
         if len(self.problems) < 20:
             self.problems.append(text)
@@ -354,7 +362,7 @@ def saves_with_read_only_file(rig, n, counts):
             allowed = {}
         else:
             allowed = monitor_save(rig, kind, before)
-        counts["faults injected"] += 1
+        rig.injected(counts)
         before = rig.check(counts, before, allowed, what)
         if not is_read_only(path):
             counts["read-only mark lost"] += 1
@@ -387,7 +395,7 @@ def starts_with_a_missing_file(rig, n, counts, docs=None):
             set_read_only(rig.slot_file(locked), True)
         before = rig.records()
         rig.start_monitor()
-        counts["faults injected"] += 1
+        rig.injected(counts)
         counts["monitor starts"] += 1
         name = "file Profile%d.pfd" % (missing + 1)
         allowed = {name: [factory.game_profile(missing)]} if read_only else {}
@@ -472,7 +480,7 @@ def saves_with_full_documents(rig, n, counts):
                 if rc != 1 or ERROR_DISK_FULL not in err:
                     counts["full folder not reported"] += 1
                     rig.problem("%s: zrctl exited %d: %s" % (what, rc, err))
-            counts["faults injected"] += 1
+            rig.injected(counts)
             before = rig.check(counts, before, allowed, what)
             if i % 5 == 4:
                 docs.empty()
@@ -511,7 +519,7 @@ def saves_with_read_only_key(rig, n, counts):
         else:
             source, _ = rig.new_record_file()
             expect_refusal(rig, counts, rig.ctl("import", 4, source), what)
-        counts["faults injected"] += 1
+        rig.injected(counts)
         before = rig.check(counts, before, {}, what)
         rig.key_access("full")
         if before["registry " + GLOBAL_VALUE] is None:
@@ -615,7 +623,7 @@ def unplugs(rig, n, counts):
             landed = lines[lines.index("plug") + 1:lines.index("unplug")]
             where = ("plug: during the debounce" if not landed else
                      "plug: after the push" if rig.pushes(landed) else "plug: inside the check")
-        counts["faults injected"] += 1
+        rig.injected(counts)
         counts[where] += 1
         what = "unplug %d (%s, %d ms)" % (i, where, wait_ms)
         after = clean_plug(rig, counts, what)
@@ -647,7 +655,7 @@ def driver_away(rig, n, counts):
             while time.monotonic() - plugged < SETTLE:  # the check is over
                 time.sleep(0.05)
         lines = rig.log()[start:]
-        counts["faults injected"] += 1
+        rig.injected(counts)
         counts["%s: block lost while the driver was away" % kind if not rig.pushes(lines)
                else "%s: block taken" % kind] += 1
         what = "driver away %d (%s, after %d ms for %d ms)" % (i, kind, wait_ms, away_ms)
@@ -676,8 +684,10 @@ def run_plan(machine, plan, seed, results=None, lock=None, progress=lambda line:
     rig = None
     try:
         rig = Rig(machine, random.Random(seed))
+        rig.progress = progress
         rig.start_monitor(plugged=True)
         for scenario, count in plan:
+            rig.scenario = scenario
             counts = Counts()
             began = time.monotonic()
             try:
