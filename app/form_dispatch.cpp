@@ -103,7 +103,7 @@ void ZEDEZAVadi::DoDeviceKeyFunction(std::uint8_t, std::uint16_t FunctionCode, s
 void ZEDEZAVadi::OnApplyProfile() {
   DM.LoadAllProfileInfoFromRegistry();
   DM.LoadProfileGroupSettingInfoFromRegistry();
-  DM.LoadCurrentProfileInfoFromRegistry();
+  DM.ReloadCurrentProfileInfo();
   InitCPIUnit();
   SetWheelHookRules();
 }

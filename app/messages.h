@@ -1,10 +1,12 @@
 // Window message numbers: the platform's own that the monitor form handles,
-// and the messages of this system.
+// and the messages of this system (those shared with other programs are in
+// contract/monitor_contract.h).
 #pragma once
 
 #include <cstdint>
 
-#include "platform/device_notify.h"  // kWmDeviceChange
+#include "contract/monitor_contract.h"  // the messages between the monitor and its peers
+#include "platform/device_notify.h"       // kWmDeviceChange
 
 namespace zr {
 
@@ -17,10 +19,7 @@ inline constexpr std::uintptr_t kPbtApmSuspend = 0x0004;
 inline constexpr std::uintptr_t kPbtApmResumeSuspend = 0x0007;     // resumed by the user
 inline constexpr std::uintptr_t kPbtApmResumeAutomatic = 0x0012;   // resumed, by the user or not
 
-// Between the monitor, its own components and the configuration program.
-inline constexpr std::uint32_t WM_APPLY_PROFILE = 7035;    // to the monitor: reload and push profiles
-inline constexpr std::uint32_t WM_MONITOR_CLOSED = 7036;   // to the configuration program
-inline constexpr std::uint32_t WM_RELOAD_SETTINGS = 7037;  // to the monitor: reload settings and language
+// Between the monitor and its own components.
 inline constexpr std::uint32_t WM_DEVICE_KEY = 7524;       // the monitor to itself: a device key
 inline constexpr std::uint32_t WM_HOOKED_BUTTON = 7624;    // the monitor to itself: a hooked wheel event
 

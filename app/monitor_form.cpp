@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/messages.h"
-#include "common/ini_file.h"
 #include "common/text.h"
 #include "device/vendor_protocol.h"
 #include "profile/dm.h"
+#include "support/ini_file.h"
 
 namespace zr {
 
@@ -69,7 +69,6 @@ void ZEDEZAVadi::CreateComponents() {
 }
 
 void ZEDEZAVadi::CreateDeviceComponents() {
-  FMonitorUnitGroup = std::make_unique<MONITOR_UNIT_GROUP>();
   qvHIDData1 = std::make_unique<TqvHIDData>(platform_);
   qvHIDData1->FastOnData = false;
   qvHIDData1->OnData = [this](const std::string& id, const std::string& path, std::uint8_t reportId,
@@ -197,19 +196,25 @@ void ZEDEZAVadi::TimerDeviceArrialTimer() {
 
 void ZEDEZAVadi::CheckDeviceAndApply() {
   TimerDeviceArrial->SetEnabled(false);
-  auto query = std::make_unique<THIDDataParam>();
-  query->UsageAndPage = Globals.HidUsageAndPage;
-  if (!qvHIDData1->IsDeviceExist(*query)) {
+  if (!MouseIsPresent()) {
     qvHook1->StopHookMouse();
     return;
   }
   DM.LoadAllProfileInfoFromRegistry();
   DM.LoadProfileGroupSettingInfoFromRegistry();
-  DM.LoadCurrentProfileInfoFromRegistry();
+  DM.ReloadCurrentProfileInfo();
   SetWheelHookRules();
   StartReadDevice();
   SendCpiUnit(*qvSTDCommand1, FCPIUNIT);
   if (!bStartingUp) ShowConfigApplication();
+}
+
+bool ZEDEZAVadi::MouseIsPresent() {
+  // The request block holds a 64 KB report buffer: it goes before the
+  // profiles are reloaded, not with the whole check.
+  auto query = std::make_unique<THIDDataParam>();
+  query->UsageAndPage = Globals.HidUsageAndPage;
+  return qvHIDData1->IsDeviceExist(*query);
 }
 
 void ZEDEZAVadi::StartReadDevice() {
@@ -257,9 +262,7 @@ void ZEDEZAVadi::ReleaseCPIUnit() {
 }
 
 void ZEDEZAVadi::qvHIDData1DeviceNotConnected(const std::string&, const std::string&) {
-  auto query = std::make_unique<THIDDataParam>();
-  query->UsageAndPage = Globals.HidUsageAndPage;
-  if (qvHIDData1->IsDeviceExist(*query)) return;
+  if (MouseIsPresent()) return;
   // The library's Disable waits only for its own thread, never for the main
   // thread, so this reader thread may stop the hook while it holds the HID
   // component's lock.

@@ -14,13 +14,13 @@
 #include "app/form_language.h"
 #include "app/globals.h"
 #include "app/tray_icon.h"
-#include "common/timer.h"
 #include "device/hid_data.h"
 #include "device/hid_event.h"
 #include "device/std_command.h"
 #include "hook/qv_hook.h"
 #include "lang/qv_language.h"
 #include "platform/platform.h"
+#include "support/timer.h"
 
 namespace zr {
 
@@ -61,6 +61,8 @@ class ZEDEZAVadi {
   void ReleaseCPIUnit();
   // Starts the reader on the vendor collection.
   void StartReadDevice();
+  // Whether a collection of the vendor usage is present (any thread).
+  bool MouseIsPresent();
   void qvHIDEventEx1NewDeviceArrival(const std::vector<std::string>& ANewDevicesList);
   void qvHIDEventEx1PresentDeviceRemoval(const std::vector<std::string>& ARemovalDevicesList);
   void TimerDeviceArrialTimer();
@@ -118,7 +120,8 @@ class ZEDEZAVadi {
   bool bStartingUp = false;
   std::vector<std::string> FIncludeHidDeviceList;
   CPI_UNIT FCPIUNIT{};
-  // Held for the filter driver; nothing in this program fills or sends it.
+  // The filter driver's monitor-unit block (154 KB). Nothing in this program
+  // fills or sends one, so none is made: it stays empty.
   std::unique_ptr<MONITOR_UNIT_GROUP> FMonitorUnitGroup;
   // The default capture endpoint's volume control and the objects it came
   // from (0: not obtained).

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "app/monitor_form.h"
-#include "common/diagnostic_log.h"
 #include "common/paths.h"
 #include "profile/dm.h"
+#include "support/diagnostic_log.h"
 
 namespace zr {
 
@@ -27,9 +27,6 @@ bool MonitorProgram::Start() {
     ReleaseMutex();
     return false;
   }
-  // COM for the main thread on every version: the shell's functions (which
-  // start the configuration program) want it, and so does Core Audio.
-  platform_.audio.InitializeComApartment();
   // The pictures of the forms, before any form exists.
   if (!images_) {
     images_ = std::make_unique<TImageDataBase>(
@@ -37,6 +34,11 @@ bool MonitorProgram::Start() {
   }
   dm_ = std::make_unique<TDM>(platform_, globals_);
   form_ = std::make_unique<ZEDEZAVadi>(platform_, application_, *dm_, globals_, translation_);
+  // COM for the main thread on every version: the shell's functions (which
+  // start the configuration program) want it. Nothing before needs it, and
+  // loading it before the window would only make the start slower; on Vista
+  // and later the form has initialised it already, for Core Audio.
+  platform_.audio.InitializeComApartment();
   return true;
 }
 

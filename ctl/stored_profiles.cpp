@@ -121,6 +121,31 @@ StoredRecord ReadRecord(Platform& platform, const RecordPlace& place, std::size_
   return r;
 }
 
+std::string StoreRecord(Platform& platform, const RecordPlace& place, const std::vector<std::uint8_t>& bytes,
+                        const std::vector<std::uint8_t>* before) {
+  if (place.kind == RecordPlace::Kind::None) return place.whyNone;
+  if (before != nullptr) {
+    const StoredRecord now = ReadRecord(platform, place, before->size());
+    if ((now.state != StoredRecord::State::Ok && now.state != StoredRecord::State::WrongSize) || now.bytes != *before) {
+      return place.Describe() + " was changed by another program while zrctl ran";
+    }
+  }
+  const std::unique_ptr<TqvProfile> component = place.Component(platform);
+  component->Write(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+  try {
+    const bool saved = place.kind == RecordPlace::Kind::File ? component->SaveStreamToFile(place.file)
+                                                             : component->SaveStreamToRegistry();
+    if (!saved) {
+      return place.Describe() + " was not written (" +
+             (place.kind == RecordPlace::Kind::File ? "" : "its registry key may only be read, or ") +
+             "a stored record that cannot be read is kept)";
+    }
+  } catch (const StorageError& e) {
+    return std::string(e.what()) + "; the stored record is unchanged";
+  }
+  return {};
+}
+
 namespace {
 
 // The record's bytes as the record, when it was read whole.
@@ -138,12 +163,13 @@ const TMOUSEPROFILEINFO* StoredProfiles::SlotRecord(int slot) const {
   return TDM::IsProfileIndexInRange(slot) ? slotRecords[static_cast<std::size_t>(slot)].get() : nullptr;
 }
 
-int StoredProfiles::CurrentSlot() const {
-  const TProfileSettingGroup* g = GroupRecord();
-  if (g == nullptr || !TDM::IsProfileGroupIndexInRange(g->CurrentProfileGroup)) return -1;
-  const std::int32_t slot = g->ProfileIndexOfProfileGroup[g->CurrentProfileGroup];
+int SlotOfCurrentGroup(const TProfileSettingGroup* group) {
+  if (group == nullptr || !TDM::IsProfileGroupIndexInRange(group->CurrentProfileGroup)) return -1;
+  const std::int32_t slot = group->ProfileIndexOfProfileGroup[group->CurrentProfileGroup];
   return TDM::IsProfileIndexInRange(slot) ? slot : -1;
 }
+
+int StoredProfiles::CurrentSlot() const { return SlotOfCurrentGroup(GroupRecord()); }
 
 bool StoredProfiles::AnythingRead() const {
   if (group.Ok() || global.Ok()) return true;
@@ -163,7 +189,8 @@ std::unique_ptr<TProfileSettingGroup> ReadGroupRecord(Platform& platform, const 
 StoredProfiles ReadStoredProfiles(Platform& platform) {
   StoredProfiles s;
   const TOptionsFromConfigFile options = TDM::ReadStorageOptions(platform);
-  s.registryKey = "HKCU\\" + options.ProfileRegFolder;
+  s.keyPath = options.ProfileRegFolder;
+  s.registryKey = "HKCU\\" + s.keyPath;
   const std::string documents = platform.files.DocumentsFolder();
   if (!documents.empty()) s.profileFolder = TDM::ProfileFolderIn(documents, options);
   s.keyExists = platform.registry.KeyExists(kHkeyCurrentUser, options.ProfileRegFolder);

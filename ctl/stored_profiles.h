@@ -49,6 +49,7 @@ struct StoredRecord {
 
 class StoredProfiles {
  public:
+  std::string keyPath;        // the profile key below HKEY_CURRENT_USER
   std::string registryKey;    // "HKCU\" + the key path
   std::string profileFolder;  // where the factory settings put profile files
   bool keyExists = false;
@@ -78,6 +79,18 @@ RecordPlace SlotPlace(const TOptionsFromConfigFile& options, const TPROFILESETTI
 
 // Reads one record; nothing is created or written.
 StoredRecord ReadRecord(Platform& platform, const RecordPlace& place, std::size_t expectedSize);
+
+// Saves `bytes` as the record at `place` as the monitor saves: they replace
+// the value or file whole (a file through a temporary file in its folder),
+// and a stored record that cannot be read is never overwritten. With
+// `before`, what the record held when it was read: a record that another
+// program has changed since is not written either. The reason when nothing
+// was written, else empty.
+std::string StoreRecord(Platform& platform, const RecordPlace& place, const std::vector<std::uint8_t>& bytes,
+                        const std::vector<std::uint8_t>* before = nullptr);
+
+// The slot that the group record's current group selects, or -1.
+int SlotOfCurrentGroup(const TProfileSettingGroup* group);
 
 // The group record (ProfileSettingGroup.pfd) into `stored`, and the record
 // itself when it was read whole.

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "common/guid.h"
-#include "common/timer.h"
 #include "platform/platform.h"
+#include "support/timer.h"
 
 namespace zr {
 

@@ -5,22 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/hid.h"  // USAGE_AND_PAGE
+
 namespace zr {
 
 #pragma pack(push, 1)
-// The platform's structure of that name: Usage, then UsagePage.
-struct USAGE_AND_PAGE {
-  std::uint16_t Usage;
-  std::uint16_t UsagePage;
-
-  // Passed by value as one 32-bit value with Usage in the low half.
-  std::uint32_t AsUInt32() const { return Usage | (std::uint32_t(UsagePage) << 16); }
-  static USAGE_AND_PAGE FromUInt32(std::uint32_t v) {
-    return {static_cast<std::uint16_t>(v & 0xFFFF), static_cast<std::uint16_t>(v >> 16)};
-  }
-  friend bool operator==(const USAGE_AND_PAGE&, const USAGE_AND_PAGE&) = default;
-};
-
 // One report: ReportID and DATAReally together are the raw report buffer
 // handed to the platform (report ID first).
 struct THidReallyData {
@@ -35,8 +24,6 @@ struct THidReallyData {
   static constexpr std::size_t kRawCapacity = 1 + sizeof DATAReally;
 };
 #pragma pack(pop)
-static_assert(sizeof(USAGE_AND_PAGE) == 4);
-static_assert(offsetof(USAGE_AND_PAGE, UsagePage) == 2);
 static_assert(sizeof(THidReallyData) == 65540);
 static_assert(offsetof(THidReallyData, DATAReally) == 1);
 static_assert(offsetof(THidReallyData, DATASIZE) == 65536);

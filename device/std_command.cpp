@@ -4,9 +4,9 @@
 #include <array>
 #include <cstring>
 
-#include "common/ini_file.h"
 #include "common/text.h"
 #include "platform/error_codes.h"
+#include "support/ini_file.h"
 
 namespace zr {
 

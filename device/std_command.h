@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "common/guid.h"
-#include "common/timer.h"
 #include "device/hid_event.h"
 #include "device/vendor_protocol.h"
 #include "platform/platform.h"
+#include "support/timer.h"
 
 namespace zr {
 

@@ -106,7 +106,9 @@ TqvHook::TqvHook(Platform& platform) : platform_(platform) {
   FDLLLoaded = LoadHookLibrary() > 0;
   FGlobalEvent = platform_.kernel.CreateManualResetEvent();
   FGlobalDataEvent = platform_.kernel.CreateManualResetEvent();
-  FIdThreadComponentDataEvent = platform_.kernel.StartThread([this] { return DataEventThreadProc(); });
+  // The worker thread only drains the hand-off queue: it starts with the
+  // first entry (QueueRecordData), not here. The monitor queues none, and a
+  // thread that waits for nothing would hold its stack all session.
 }
 
 TqvHook::~TqvHook() {
@@ -115,7 +117,21 @@ TqvHook::~TqvHook() {
   StopHookKeyboard();
   StopHookMouse();
   UnloadHookLibrary();
+  {
+    std::lock_guard lock(FHandOffLock);
+    closing_ = true;
+  }
   FGlobalEvent->Set();
+  // A hand-off under way waits for this (the main) thread to take it:
+  // messages are handled until it has come back. No new one starts.
+  for (;;) {
+    {
+      std::lock_guard lock(FHandOffLock);
+      if (!handingOff_) break;
+    }
+    platform_.windowing.ProcessMessages();
+    platform_.windowing.Sleep(1);
+  }
   if (FIdThreadComponentDataEvent) FIdThreadComponentDataEvent->Join();
   FIdThreadComponentDataEvent.reset();
   RemoveAllKeyboardHookObject();
@@ -260,7 +276,18 @@ ThreadRun TqvHook::DataEventThreadProc() {
     if (r == 0) {
       // Reset before the drain: a block queued during it sets the event again.
       FGlobalDataEvent->Reset();
-      platform_.windowing.RunOnMainThread([this] { ProcessDataEvent(); });
+      {
+        std::lock_guard lock(FHandOffLock);
+        if (closing_) break;
+        handingOff_ = true;
+      }
+      // Runs on the main thread; while the destructor waits there for this
+      // hand-off, it raises nothing.
+      platform_.windowing.RunOnMainThread([this] {
+        if (!closing_) ProcessDataEvent();
+      });
+      std::lock_guard lock(FHandOffLock);
+      handingOff_ = false;
     } else {
       // The stop event, or a wait that failed (it would fail again at once).
       threadTerminated_ = true;
@@ -270,36 +297,68 @@ ThreadRun TqvHook::DataEventThreadProc() {
 }
 
 void TqvHook::ProcessDataEvent() {
-  std::vector<std::unique_ptr<TRecordDataBlock>> entries;
+  std::vector<TRecordDataEntry> entries;
   {
     std::lock_guard lock(FRecordDataLock);
     entries.swap(FRecordDataToProcessList);
   }
-  for (const auto& entry : entries) {
-    if (!entry) continue;
-    const TRecordDataBlock& b = *entry;
-    const std::size_t index = static_cast<std::size_t>(b[1]) | static_cast<std::size_t>(b[2]) << 8 |
-                              static_cast<std::size_t>(b[3]) << 16 | static_cast<std::size_t>(b[4]) << 24;
-    // An entry whose item is gone (a new recording freed it) raises nothing.
-    if (b[0] == kRecordDataKeyboardItem && OnRecordKeyboardMacroKey && index < FMacroKeyList.items.size()) {
-      const TMACROKEYHOOK& k = FMacroKeyList.items[index].second->FMacroKey;
+  // Only the entries' own copies are read: the recording may go on meanwhile.
+  for (const TRecordDataEntry& entry : entries) {
+    if (!entry.keys.items.empty() && OnRecordKeyboardMacroKey) {
+      const TMACROKEYHOOK& k = entry.keys.items.back().second->FMacroKey;
       OnRecordKeyboardMacroKey(k.nKeyType, k.nKeyValue, k.nKeyState, k.nKeyValueExtended, k.Time, k.MacroKeyString,
-                               k.MacroKeyStateString, FMacroKeyList);
-    } else if (b[0] == kRecordDataMouseItem && OnRecordMouseMacroKey && index < FMouseMacroKeyList.items.size()) {
-      const TMOUSEMACROKEY& m = FMouseMacroKeyList.items[index].second->FMOUSEMacroKey;
+                               k.MacroKeyStateString, entry.keys);
+    } else if (!entry.buttons.items.empty() && OnRecordMouseMacroKey) {
+      const TMOUSEMACROKEY& m = entry.buttons.items.back().second->FMOUSEMacroKey;
       OnRecordMouseMacroKey(m.nKeyType, m.MouseButton, m.nKeyState, m.X, m.Y, m.Time, m.MacroKeyString,
-                            m.MacroKeyStateString, FMouseMacroKeyList);
+                            m.MacroKeyStateString, entry.buttons);
     }
   }
 }
 
+namespace {
+
+// The items of `list` up to and with position `index`, copied; none when
+// the list holds no such item.
+template <typename T>
+THookObjectList<T> CopyUpTo(const THookObjectList<T>& list, std::size_t index) {
+  THookObjectList<T> out;
+  if (index >= list.items.size()) return out;
+  out.items.reserve(index + 1);
+  for (std::size_t i = 0; i <= index; ++i) {
+    out.items.emplace_back(list.items[i].first, std::make_unique<T>(*list.items[i].second));
+  }
+  return out;
+}
+
+}  // namespace
+
 void TqvHook::QueueRecordData(std::unique_ptr<TRecordDataBlock> block) {
   if (!block) return;
+  const TRecordDataBlock& b = *block;
+  const std::size_t index = static_cast<std::size_t>(b[1]) | static_cast<std::size_t>(b[2]) << 8 |
+                            static_cast<std::size_t>(b[3]) << 16 | static_cast<std::size_t>(b[4]) << 24;
+  TRecordDataEntry entry;
+  {
+    std::lock_guard lock(FItemLock);
+    if (b[0] == kRecordDataKeyboardItem) {
+      entry.keys = CopyUpTo(FMacroKeyList, index);
+    } else if (b[0] == kRecordDataMouseItem) {
+      entry.buttons = CopyUpTo(FMouseMacroKeyList, index);
+    }
+  }
   {
     std::lock_guard lock(FRecordDataLock);
-    FRecordDataToProcessList.push_back(std::move(block));
+    FRecordDataToProcessList.push_back(std::move(entry));
   }
+  StartWorker();
   FGlobalDataEvent->Set();
+}
+
+void TqvHook::StartWorker() {
+  std::lock_guard lock(FHandOffLock);
+  if (closing_ || FIdThreadComponentDataEvent) return;
+  FIdThreadComponentDataEvent = platform_.kernel.StartThread([this] { return DataEventThreadProc(); });
 }
 
 // ---- recording: the operations --------------------------------------------------------
@@ -341,8 +400,10 @@ void TqvHook::RecordKeyboardSingleKey() {
 void TqvHook::StopRecordKeyboardSingleKey() { StopHookKeyboard(); }
 
 void TqvHook::RecordKeyboardComboKey() {
-  EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::ComboKeyRecordProc>);
+  // Reset while no callback runs: a key may arrive as soon as the slot is in.
+  StopHookKeyboard();
   FLastTimeKeyboardCombo = 0;
+  EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::ComboKeyRecordProc>);
 }
 
 void TqvHook::StopRecordKeyboardComboKey() {
@@ -354,15 +415,19 @@ void TqvHook::RecordKeyboardMacroKey() {
   // The slot is taken over first: the old recording's callback no longer
   // runs when its items are freed.
   StopHookKeyboard();
-  FMacroKeyList.items.clear();
+  ClearItems(FMacroKeyList);
   EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::MacroKeyRecordProc>);
 }
 
 void TqvHook::StopRecordKeyboardMacroKey() {
   StopHookKeyboard();
-  if (OnStopRecordKeyboardMacroKey) OnStopRecordKeyboardMacroKey(FMacroKeyList);
+  TMacroKeyList items;
+  {
+    std::lock_guard lock(FItemLock);
+    items.items.swap(FMacroKeyList.items);
+  }
+  if (OnStopRecordKeyboardMacroKey) OnStopRecordKeyboardMacroKey(items);
   // What the handler did not take is freed, also without a handler.
-  FMacroKeyList.items.clear();
 }
 
 void TqvHook::RecordKeyboardMacroKeyEx() {
@@ -370,7 +435,7 @@ void TqvHook::RecordKeyboardMacroKeyEx() {
   FLastMacroKey = {};
   FTotalMacroTime = 0;
   FAllKeyState.fill(0);
-  FMacroKeyList.items.clear();
+  ClearItems(FMacroKeyList);
   EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::MacroKeyExRecordProc>);
 }
 
@@ -378,7 +443,7 @@ void TqvHook::StopRecordKeyboardMacroKeyEx() { StopRecordKeyboardMacroKey(); }
 
 void TqvHook::RecordMouseMacro() {
   StopHookMouse();
-  FMouseMacroKeyList.items.clear();
+  ClearItems(FMouseMacroKeyList);
   FLastTimeMouseMacro = 0;
   EnableMouseSlot(&TqvHook::MouseRecordCallback);
 }
@@ -386,6 +451,15 @@ void TqvHook::RecordMouseMacro() {
 void TqvHook::StopRecordMouseMacro() {
   StopHookMouse();
   if (OnStopRecordMouseMacroKey) OnStopRecordMouseMacroKey(FMouseMacroKeyList);
+}
+
+template <typename T>
+void TqvHook::ClearItems(THookObjectList<T>& list) {
+  THookObjectList<T> gone;
+  {
+    std::lock_guard lock(FItemLock);
+    gone.items.swap(list.items);
+  }
 }
 
 // ---- recording: the events ------------------------------------------------------------
@@ -396,13 +470,17 @@ void TqvHook::AppendMacroKey(std::uint16_t type, std::uint16_t state, std::uint1
   item->FMacroKey.nKeyState = state;
   item->FMacroKey.nKeyValue = value;
   item->FMacroKey.nKeyValueExtended = extended;
-  FMacroKeyList.items.emplace_back(std::to_string(FMacroKeyList.items.size()), std::move(item));
+  std::string name = std::to_string(FMacroKeyList.items.size());
+  std::lock_guard lock(FItemLock);
+  FMacroKeyList.items.emplace_back(std::move(name), std::move(item));
 }
 
 void TqvHook::AppendMouseMacroKey(const TMOUSEMACROKEY& item) {
   auto object = std::make_unique<TMOUSEMacroKeyObject>();
   object->FMOUSEMacroKey = item;
-  FMouseMacroKeyList.items.emplace_back(std::to_string(FMouseMacroKeyList.items.size()), std::move(object));
+  std::string name = std::to_string(FMouseMacroKeyList.items.size());
+  std::lock_guard lock(FItemLock);
+  FMouseMacroKeyList.items.emplace_back(std::move(name), std::move(object));
 }
 
 void TqvHook::SingleKeyRecordProc(const TKBDLLHOOKSTRUCT& data, bool& blocked) {

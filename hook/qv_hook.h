@@ -114,10 +114,10 @@ using TOnHookAllMouseButton =
     std::function<void(TMouseButtons AqvButton, std::int32_t AState, std::int16_t AExValue, bool& ABlocked)>;
 using TOnHookMouseMove = std::function<void(std::int32_t X, std::int32_t Y, double Time)>;
 
-// One entry of the hand-off queue: byte 0 the kind (kRecordDataMouseItem or
-// kRecordDataKeyboardItem), bytes 1-4 the recorded item it refers to: its
-// position in its list, little-endian (a reference that fits 32 bits on
-// every platform and that a later recording cannot leave dangling).
+// One entry of the hand-off queue as its producer writes it: byte 0 the kind
+// (kRecordDataMouseItem or kRecordDataKeyboardItem), bytes 1-4 the recorded
+// item it names: its position in its list, little-endian. The position is
+// read when the entry is queued, against the list as it is then.
 using TRecordDataBlock = std::array<std::uint8_t, 1026>;
 inline constexpr std::uint8_t kRecordDataMouseItem = 0;
 inline constexpr std::uint8_t kRecordDataKeyboardItem = 1;
@@ -216,8 +216,9 @@ class TqvHook {
   // Loads the library (a missing one is reported by a message box) and
   // starts the worker thread.
   explicit TqvHook(Platform& platform);
-  // Stops both slots, unloads the library, ends the worker thread and frees
-  // every rule object.
+  // Stops both slots, unloads the library, ends the worker thread (handling
+  // messages while it hands the queue to this thread) and frees every rule
+  // object.
   ~TqvHook();
   TqvHook(const TqvHook&) = delete;
   TqvHook& operator=(const TqvHook&) = delete;
@@ -248,10 +249,14 @@ class TqvHook {
 
   // Runs on the main thread when the data event is set: drains the hand-off
   // queue in order, raising the recording event of each recorded item the
-  // entries refer to.
+  // entries name, with the list as it was up to that item.
   void ProcessDataEvent();
   // Queues one entry for the main thread and sets the data event (from any
-  // thread).
+  // thread; typically from a recording event on the library's thread). The
+  // item it names is copied at once, with the items before it, so that the
+  // main thread never reads a list a recording is appending to, and a later
+  // recording cannot change what the entry names. An entry naming no item
+  // raises nothing. The first entry starts the worker thread.
   void QueueRecordData(std::unique_ptr<TRecordDataBlock> block);
 
   // ---- recording: each Record takes its kind's slot, each Stop empties it ----
@@ -306,6 +311,8 @@ class TqvHook {
   void UnloadHookLibrary();
   HookLibrary* Library() const;
   ThreadRun DataEventThreadProc();
+  // Starts the worker thread unless it runs or the component is closing.
+  void StartWorker();
   static void KeyboardCallback(void* owner, std::int32_t code, std::uintptr_t message, void* data,
                                std::uint8_t* blocked);
   static void MouseCallback(void* owner, std::int32_t code, std::uintptr_t message, void* data,
@@ -320,6 +327,9 @@ class TqvHook {
   void EnableMouseSlot(HookLibraryCallback callback);
   void AppendMacroKey(std::uint16_t type, std::uint16_t state, std::uint16_t value, std::uint16_t extended);
   void AppendMouseMacroKey(const TMOUSEMACROKEY& item);
+  // Empties an item list and frees its items.
+  template <typename T>
+  void ClearItems(THookObjectList<T>& list);
 
   Platform& platform_;
   bool FDLLLoaded = false;
@@ -327,15 +337,29 @@ class TqvHook {
   THookObjectList<TMouseHookDetailObject> FMouseHookObjectList;
   std::shared_ptr<KernelEvent> FGlobalEvent;      // stops the worker thread
   std::shared_ptr<KernelEvent> FGlobalDataEvent;  // makes it drain the queue
+  // What a queued entry names, copied when it was queued.
+  struct TRecordDataEntry {
+    TMacroKeyList keys;          // keyboard: the list up to and with the item
+    TMouseMacroKeyList buttons;  // mouse: the same
+  };
   std::mutex FRecordDataLock;
-  std::vector<std::unique_ptr<TRecordDataBlock>> FRecordDataToProcessList;
-  std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;
-  bool threadTerminated_ = false;
+  std::vector<TRecordDataEntry> FRecordDataToProcessList;
+  std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;  // from the first entry on; set under FHandOffLock
+  bool threadTerminated_ = false;  // the worker's own
+  // Guards the two below: the worker starts no hand-off once the component
+  // is closing, and the destructor handles messages while one is under way.
+  std::mutex FHandOffLock;
+  bool closing_ = false;
+  bool handingOff_ = false;
 
   // Recording state; touched by the library's thread while a recording of
-  // its kind runs, by the operations above only while none runs.
+  // its kind runs, by the operations above only while none runs (each
+  // empties its slot before it changes them). The item lists change under
+  // FItemLock as well, so that an entry can be copied from them on any
+  // thread.
   TCOMBOKEY FComboKeyInfo;
   std::string FComboKeyString;
+  std::mutex FItemLock;
   TMacroKeyList FMacroKeyList;
   TMouseMacroKeyList FMouseMacroKeyList;
   std::uint32_t FLastTimeKeyboardCombo = 0;  // 0: none

@@ -123,6 +123,21 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// wtsapi32.dll is loaded here, by the hook thread, not with the library: a
+// program that never enables a hook does not load it.
+void RegisterForSessionChanges(HWND window) {
+  wchar_t path[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(path, MAX_PATH - 16);
+  if (n == 0 || n >= MAX_PATH - 16) return;
+  lstrcatW(path, L"\\wtsapi32.dll");
+  HMODULE wtsapi = LoadLibraryW(path);  // stays loaded with the thread
+  if (wtsapi == nullptr) return;
+  using Register = BOOL(WINAPI*)(HWND, DWORD);
+  const auto registerNotification = reinterpret_cast<Register>(
+      reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSRegisterSessionNotification")));
+  if (registerNotification != nullptr) registerNotification(window, NOTIFY_FOR_THIS_SESSION);
+}
+
 struct ThreadStart {
   HANDLE ready;
   HWND window;
@@ -142,7 +157,7 @@ DWORD WINAPI HookThread(LPVOID parameter) {
   // A hidden top-level window: power broadcasts reach top-level windows only.
   HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                 gInstance, nullptr);
-  if (window != nullptr) WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+  if (window != nullptr) RegisterForSessionChanges(window);
   start->window = window;
   SetEvent(start->ready);
   if (window == nullptr) {

@@ -103,10 +103,6 @@ TqvLanguage::TqvLanguage(TTranslationState& state, Platform& platform, LocalePor
   FTranslatePropertyList = {"Caption", "Hint"};
   FTranslateSpecialClassList = {"TMenuItem", "TTabControl", "TTabSheet", "TListView",
                                 "TTreeView", "TStatusBar",  "TComboBoxEx", "TqvMenuEx"};
-  for (const TLocaleInfo& l : locale_.SupportedLocales()) {
-    PutLocale(localesById_, l.LanguageId, l);
-    PutLocale(localesByShortId_, l.HasCountryAbbreviation ? l.LanguageId : std::string(), l);
-  }
   if (owner_ != nullptr && owner_->IsForm()) {
     state_.forms_.push_back(owner_);
   } else {
@@ -253,11 +249,27 @@ std::string TqvLanguage::GetLanguageShortIDByIndex(int index) const {
   return table_.FResources[static_cast<std::size_t>(index)].Name;
 }
 
+void TqvLanguage::BuildLocaleTables() const {
+  if (localesBuilt_) return;
+  localesBuilt_ = true;
+  for (const TLocaleInfo& l : locale_.SupportedLocales()) {
+    PutLocale(localesById_, l.LanguageId, l);
+    PutLocale(localesByShortId_, l.HasCountryAbbreviation ? l.LanguageId : std::string(), l);
+  }
+}
+
+const std::vector<TLocaleInfo>& TqvLanguage::LocalesByLanguageId() const {
+  BuildLocaleTables();
+  return localesById_;
+}
+
 std::string TqvLanguage::GetLanguageLongNameByLangID(std::string_view langId) const {
+  BuildLocaleTables();
   return LookUpLocale(localesById_, langId);
 }
 
 std::string TqvLanguage::GetLanguageLongNameByShortID(std::string_view shortId) const {
+  BuildLocaleTables();
   return LookUpLocale(localesByShortId_, shortId);
 }
 

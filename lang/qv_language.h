@@ -136,8 +136,11 @@ class TqvLanguage {
       std::function<void(TLangComponent& AComponent, std::vector<std::string>& ATextList,
                          std::vector<TLangComponent*>& AList, const std::string& BaseName, bool ATranslate)>;
 
-  // Builds the locale tables; registers the owner form (when given); reads
-  // qv.local beside the executable when it exists.
+  // Registers the owner form (when given); reads qv.local beside the
+  // executable when it exists. The locale tables are built from the
+  // platform's list of supported locales when first looked up: enumerating
+  // every locale of the system costs time and memory that a program which
+  // never names a language does not spend.
   TqvLanguage(TTranslationState& state, Platform& platform, LocalePort& locale, TLangComponent* ownerForm);
   // Removes the owner form from the registry.
   ~TqvLanguage();
@@ -175,7 +178,7 @@ class TqvLanguage {
 
   TLanguageTable& Table() { return table_; }
   // The supported locales keyed by language ID, in enumeration order.
-  const std::vector<TLocaleInfo>& LocalesByLanguageId() const { return localesById_; }
+  const std::vector<TLocaleInfo>& LocalesByLanguageId() const;
   const TLanguageTable& Table() const { return table_; }
 
   TOnLanguageChanged OnLanguageChanged;
@@ -194,6 +197,7 @@ class TqvLanguage {
   // Reads a table file into the table (languages appended); false when it
   // could not be read whole.
   bool ReadTableFile(std::string_view path);
+  void BuildLocaleTables() const;
 
   TTranslationState& state_;
   Platform& platform_;
@@ -207,8 +211,9 @@ class TqvLanguage {
   std::vector<std::string> FTranslatePropertyList;
   std::vector<std::string> FTranslateSpecialClassList;
   std::vector<std::string> FTranslateCustomClassList;
-  std::vector<TLocaleInfo> localesById_;         // keyed by language ID
-  std::vector<TLocaleInfo> localesByShortId_;    // keyed by language ID when a country abbreviation exists, else ""
+  mutable bool localesBuilt_ = false;
+  mutable std::vector<TLocaleInfo> localesById_;       // keyed by language ID
+  mutable std::vector<TLocaleInfo> localesByShortId_;  // keyed by language ID when a country abbreviation exists, else ""
 };
 
 // The table embedded in the monitor form, in the stored format.

@@ -1,8 +1,8 @@
 // The storage options and the other options of config.ini.
 #pragma once
 
-#include "common/ini_file.h"
 #include "profile/records.h"
+#include "support/ini_file.h"
 
 namespace zr {
 

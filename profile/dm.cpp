@@ -1,9 +1,9 @@
 #include "profile/dm.h"
 
-#include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "profile/config_options.h"
+#include "support/ini_file.h"
 
 namespace zr {
 namespace {
@@ -268,6 +268,21 @@ bool TDM::LoadCurrentProfileInfoFromFile(std::string_view AFile) {
   return loaded;
 }
 
+bool TDM::ReloadCurrentProfileInfo() {
+  if (LoadCurrentProfileInfoFromRegistry()) return true;
+  if (!IsProfileIndexInRange(FProfileIndex)) return false;
+  const TPROFILESETTINGINFO& entry = FProfileSettingGroup.ProfileSettingList[FProfileIndex];
+  const std::string file = entry.StorageMode == 1 ? SlotFilePath(entry) : std::string();
+  if (file.empty()) return false;
+  // A file of another size (being written by a program that does not
+  // replace it whole, or not a profile) would change part of the working copy.
+  if (platform_.files.FileSize(file) != sizeof(TMOUSEPROFILEINFO)) {
+    platform_.system.DebugOutput("current profile: " + file + " is not one whole record; not reloaded");
+    return false;
+  }
+  return LoadCurrentProfileInfoFromFile(file);
+}
+
 bool TDM::LoadProfileInfoFromRegistry(std::int32_t AProfileIndex) {
   TqvProfile* slot = Slot(AProfileIndex);
   if (slot == nullptr) return false;
@@ -409,16 +424,16 @@ void TDM::InitTestDefaultValue() {
   qvProfileTest.SetRootKey(kHkeyCurrentUser);
   qvProfileTest.SetFileName(kTestProfileValue);
   qvProfileTest.SetKeyPath(FOptionsFromConfigFile.ProfileRegFolder);
-  WriteRecord(qvProfileTest, FTestProfileInfo);
+  WriteRecord(qvProfileTest, TestProfileInfo());
   qvProfileTest.RestoreToDefault();
-  ReadRecord(qvProfileTest, FTestProfileInfo);
+  ReadRecord(qvProfileTest, TestProfileInfo());
 
   qvProfileDefaultGame.SetRootKey(kHkeyCurrentUser);
   qvProfileDefaultGame.SetFileName(kDefaultGameValue);
   qvProfileDefaultGame.SetKeyPath(FOptionsFromConfigFile.ProfileRegFolder);
-  WriteRecord(qvProfileDefaultGame, FDefaultProfileInfo);
+  WriteRecord(qvProfileDefaultGame, DefaultProfileInfo());
   qvProfileDefaultGame.RestoreToDefault();
-  ReadRecord(qvProfileDefaultGame, FDefaultProfileInfo);
+  ReadRecord(qvProfileDefaultGame, DefaultProfileInfo());
 }
 
 }  // namespace zr

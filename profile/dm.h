@@ -16,8 +16,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/globals.h"
+#include "device/hid_types.h"  // kVendorCollection, the collection the manager selects
 #include "platform/platform.h"
+#include "profile/monitor_globals.h"
 #include "profile/qv_profile.h"
 #include "profile/records.h"
 
@@ -61,9 +62,12 @@ class TDM {
   std::int32_t FProfileIndex = 0;
   TMOUSEPROFILEINFO FCurrentProfileInfo{};
   TOtherConfig FOtherConfig;
-  TMOUSEPROFILEINFO FDefaultProfileInfo{};
-  TMOUSEPROFILEINFO FTestProfileInfo{};
   TOptionsFromConfigFile FOptionsFromConfigFile;
+  // The factory and the test profile (FDefaultProfileInfo, FTestProfileInfo),
+  // which only InitTestDefaultValue fills and nothing in the monitor reads:
+  // each is made, all zero, when first asked for.
+  TMOUSEPROFILEINFO& DefaultProfileInfo() { return Made(FDefaultProfileInfo); }
+  TMOUSEPROFILEINFO& TestProfileInfo() { return Made(FTestProfileInfo); }
 
   // ---- operations ----
   static bool IsProfileGroupIndexInRange(std::int32_t AProfileGroupIndex);
@@ -75,6 +79,11 @@ class TDM {
   // True when the registry value was loaded.
   bool LoadCurrentProfileInfoFromRegistry();
   bool LoadCurrentProfileInfoFromFile(std::string_view AFile);
+  // The current slot as stored now: its registry value when it has one (how
+  // the configuration program hands over a changed profile), else, for a
+  // slot kept in a file, that file when it holds one whole record. True when
+  // either was loaded; otherwise the working copy is re-read unchanged.
+  bool ReloadCurrentProfileInfo();
   // True when the registry value was loaded.
   bool LoadProfileInfoFromRegistry(std::int32_t AProfileIndex);
   bool ReadCurrentProfileInfo();
@@ -131,8 +140,15 @@ class TDM {
   // the result false.
   bool Guarded(const std::string& what, const std::function<bool()>& step);
 
+  static TMOUSEPROFILEINFO& Made(std::unique_ptr<TMOUSEPROFILEINFO>& record) {
+    if (!record) record = std::make_unique<TMOUSEPROFILEINFO>();
+    return *record;
+  }
+
   Platform& platform_;
   MonitorGlobals& globals_;
+  std::unique_ptr<TMOUSEPROFILEINFO> FDefaultProfileInfo;
+  std::unique_ptr<TMOUSEPROFILEINFO> FTestProfileInfo;
 };
 
 }  // namespace zr

@@ -3,7 +3,7 @@
 // zrmon-sim.exe runs, 2 for a missing command.
 //
 //   zrsim plug | unplug              the mouse arrives / goes
-//   zrsim input HEX                  the vendor collection delivers a report (report ID first)
+//   zrsim input HEX                  the vendor collection delivers a report (8 bytes, report ID first)
 //   zrsim memory ADDRESS HEX         firmware memory from ADDRESS (hexadecimal) on
 //   zrsim driver on | off            the filter driver's control device is there / not
 //   zrsim fail-feature N             the next N feature exchanges fail

@@ -3,15 +3,23 @@
 //
 //   zrtool wait-window CLASS [TIMEOUT_MS]     prints the window handle; exit 1 on timeout
 //   zrtool wait-no-window CLASS [TIMEOUT_MS]  exit 1 while it still exists at the timeout
+//   zrtool watch-window CLASS [TIMEOUT_MS]    prints "ready", then looks every millisecond and prints
+//                                             "found" the moment the window exists; exit 1 on timeout
 //   zrtool window-info CLASS                  prints the window's facts as key=value lines
-//   zrtool post CLASS MSG [WPARAM [LPARAM]]   PostMessage; exit 1 when there is no window
+//   zrtool post CLASS MSG [WPARAM [LPARAM [MSG WPARAM LPARAM]...]]
+//                                             PostMessage (each message in turn); exit 1 when there is no window
 //   zrtool send CLASS MSG [WPARAM [LPARAM]]   SendMessage; prints the result
+//   zrtool show CLASS                         shows the (hidden) window and brings it to the front, as the
+//                                             program itself would; prints its screen rectangle (LEFT TOP
+//                                             RIGHT BOTTOM); exit 1 when there is none
 //   zrtool mutex-exists NAME                  exit 0 when the named mutex exists, else 1
 //   zrtool visible-texts CLASS                prints the text of every visible top-level window of CLASS
 //   zrtool front-window                       shows a window of class "zrtool.Front" in front until it is closed
 //   zrtool foreground                         prints the class of the foreground window
 //   zrtool dialog-texts CAPTION               prints the non-empty texts of the controls of the dialog
 //                                             window (class "#32770") with that caption; exit 1 when none
+//   zrtool dialogs                            prints every visible dialog window (class "#32770"): its
+//                                             caption, then its controls' texts indented; exit 1 when none
 //   zrtool wheel-window LOG                   shows a window of class "zrtool.Wheel" over the whole screen
 //                                             in front, and appends "wheel DELTA" to LOG for every
 //                                             WM_MOUSEWHEEL it receives, until it is closed; its
@@ -35,6 +43,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <cstdlib>
 #include <string>
 
@@ -186,6 +195,25 @@ BOOL CALLBACK PrintControlText(HWND h, LPARAM) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintIndentedControlText(HWND h, LPARAM) {
+  wchar_t text[1024] = {};
+  SendMessageTimeoutW(h, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+  if (text[0] != 0) std::printf("  %s\n", Utf8(text).c_str());
+  return TRUE;
+}
+
+BOOL CALLBACK PrintDialog(HWND h, LPARAM found) {
+  wchar_t cls[64] = {};
+  GetClassNameW(h, cls, 63);
+  if (std::wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(h)) return TRUE;
+  wchar_t caption[512] = {};
+  GetWindowTextW(h, caption, 511);
+  std::printf("dialog \"%s\"\n", Utf8(caption).c_str());
+  EnumChildWindows(h, PrintIndentedControlText, 0);
+  ++*reinterpret_cast<int*>(found);
+  return TRUE;
+}
+
 std::wstring gWheelLog;
 
 // One line at a time, to the end of the file, so that a reader sees it at once.
@@ -244,6 +272,10 @@ int WheelWindow(const wchar_t* log, bool logMessages) {
   HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"wheel", WS_POPUP | WS_VISIBLE, 0, 0,
                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
                               wc.hInstance, nullptr);
+  if (hwnd == nullptr) {
+    std::fprintf(stderr, "zrtool: the window could not be made (error %lu)\n", GetLastError());
+    return 1;
+  }
   SetForegroundWindow(hwnd);
   SetFocus(hwnd);
   HHOOK keyboard = SetWindowsHookExW(WH_KEYBOARD_LL, WheelKeyboardHook, wc.hInstance, 0);
@@ -325,6 +357,11 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%s\n", Utf8(cls).c_str());
     return 0;
   }
+  if (argc == 2 && std::wstring(argv[1]) == L"dialogs") {
+    int found = 0;
+    EnumWindows(PrintDialog, reinterpret_cast<LPARAM>(&found));
+    return found > 0 ? 0 : 1;
+  }
   if (argc >= 3 && std::wstring(argv[1]) == L"menu-shot") {
     HWND menuWindow = OpenMenuWindow(GetCurrentProcessId(), false);
     if (menuWindow == nullptr) return 1;
@@ -366,6 +403,20 @@ int wmain(int argc, wchar_t** argv) {
       Sleep(20);
     }
   }
+  if (cmd == L"watch-window") {
+    // For timing another program's start: the output goes out at once.
+    const DWORD timeout = static_cast<DWORD>(Arg(argc, argv, 3, 60000));
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const DWORD start = GetTickCount();
+    while (Find(name) == nullptr) {
+      if (GetTickCount() - start > timeout) return 1;
+      Sleep(1);
+    }
+    std::printf("found\n");
+    std::fflush(stdout);
+    return 0;
+  }
   if (cmd == L"window-info") {
     HWND h = Find(name);
     if (h == nullptr) return 1;
@@ -389,7 +440,17 @@ int wmain(int argc, wchar_t** argv) {
     const UINT msg = static_cast<UINT>(Arg(argc, argv, 3, 0));
     const WPARAM w = static_cast<WPARAM>(Arg(argc, argv, 4, 0));
     const LPARAM l = static_cast<LPARAM>(Arg(argc, argv, 5, 0));
-    if (cmd == L"post") return PostMessageW(h, msg, w, l) ? 0 : 1;
+    if (cmd == L"post") {
+      // Further MSG WPARAM LPARAM triples are posted right after, as the
+      // system posts messages that come together.
+      for (int i = 3; i < argc; i += 3) {
+        if (!PostMessageW(h, static_cast<UINT>(Arg(argc, argv, i, 0)), static_cast<WPARAM>(Arg(argc, argv, i + 1, 0)),
+                          static_cast<LPARAM>(Arg(argc, argv, i + 2, 0)))) {
+          return 1;
+        }
+      }
+      return 0;
+    }
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(h, msg, w, l, SMTO_NORMAL, 30000, &result)) return 1;
     std::printf("%lld\n", static_cast<long long>(result));
@@ -406,6 +467,16 @@ int wmain(int argc, wchar_t** argv) {
     if (child == nullptr) return 1;
     RECT rc;
     GetWindowRect(child, &rc);
+    std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right, rc.bottom);
+    return 0;
+  }
+  if (cmd == L"show") {
+    HWND h = Find(name);
+    if (h == nullptr) return 1;
+    ShowWindow(h, SW_SHOW);
+    SetForegroundWindow(h);
+    RECT rc;
+    GetWindowRect(h, &rc);
     std::printf("%ld %ld %ld %ld\n", rc.left, rc.top, rc.right, rc.bottom);
     return 0;
   }

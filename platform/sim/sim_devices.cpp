@@ -523,7 +523,7 @@ bool SimDevices::Input(std::span<const std::uint8_t> report) {
 }
 
 bool SimDevices::InputOn(std::size_t index, std::span<const std::uint8_t> report) {
-  if (!InterfacePresent(index)) return false;
+  if (!InterfacePresent(index) || report.size() != interfaces[index].caps.InputReportByteLength) return false;
   for (const auto& c : std::vector(open_)) {
     if (c->index != index || !c->overlapped || !Connected(*c)) continue;
     if (c->queued.size() == kInputQueue) c->queued.pop_front();
@@ -637,6 +637,14 @@ bool SimDevices::Command(std::string_view line, std::string& error) {
     const auto bytes = ParseHexBytes(w[1]);
     if (!bytes || bytes->empty()) {
       error = "input: not a report in hexadecimal: " + std::string(w[1]);
+      return false;
+    }
+    const auto firmware = std::find_if(interfaces.begin(), interfaces.end(),
+                                       [](const SimHidInterfaceSpec& i) { return i.firmware; });
+    const std::size_t length = firmware == interfaces.end() ? 0 : firmware->caps.InputReportByteLength;
+    if (bytes->size() != length) {
+      error = "input: a report of the mouse is " + std::to_string(length) + " bytes, report ID first (" +
+              std::to_string(2 * length) + " hexadecimal digits), not " + std::to_string(bytes->size());
       return false;
     }
     if (!Input(*bytes)) {

@@ -108,8 +108,9 @@ class SimDevices {
   bool InterfacePresent(std::size_t index) const;
   bool Plugged() const;
   // One input report (report ID first) on the firmware's interface, or on
-  // another one, for every open handle that reads it; false when the
-  // interface is absent.
+  // another one, for every open handle that reads it. As from a HID device,
+  // a report is always the collection's input report length: false (nothing
+  // sent) when it is not, or when the interface is absent.
   bool Input(std::span<const std::uint8_t> report);
   bool InputOn(std::size_t index, std::span<const std::uint8_t> report);
   // Firmware memory, 64 KiB; false (nothing changed) beyond its end.

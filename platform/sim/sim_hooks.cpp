@@ -119,43 +119,40 @@ std::vector<int> SimInput::WheelDeltasDelivered() const {
   return out;
 }
 
-namespace {
-
-// One loaded copy of the library: a slot per device kind.
+// One loaded copy of the library over the process's two slots.
 class SimHookLibrary final : public HookLibrary {
  public:
-  SimHookLibrary(SimInput& input, int& enables) : input_(input), enables_(enables) {}
-  // Unloading a library removes the hooks it installed.
-  ~SimHookLibrary() override {
-    Disable(keyboard_);
-    Disable(mouse_);
-  }
+  explicit SimHookLibrary(SimHookLibraryPort& port) : port_(port) {}
   void EnableKeyboardHook(HookLibraryCallback callback, void* owner, std::uint32_t) override {
-    Enable(keyboard_, SimInput::Kind::Keyboard, callback, owner);
+    Enable(port_.keyboard_, SimInput::Kind::Keyboard, callback, owner);
   }
-  void DisableKeyboardHook() override { Disable(keyboard_); }
+  void DisableKeyboardHook() override { Disable(port_.keyboard_); }
   void EnableMouseHook(HookLibraryCallback callback, void* owner, std::uint32_t) override {
-    Enable(mouse_, SimInput::Kind::Mouse, callback, owner);
+    Enable(port_.mouse_, SimInput::Kind::Mouse, callback, owner);
   }
-  void DisableMouseHook() override { Disable(mouse_); }
+  void DisableMouseHook() override { Disable(port_.mouse_); }
 
  private:
   void Enable(const SimInput::Hook*& slot, SimInput::Kind kind, HookLibraryCallback callback, void* owner) {
-    ++enables_;
+    ++port_.enables;
     Disable(slot);
-    if (callback != nullptr) slot = input_.Install(kind, callback, owner);
+    if (callback == nullptr) return;
+    slot = port_.input_.Install(kind, callback, owner);
+    if (port_.duringEnable) port_.duringEnable();
   }
   void Disable(const SimInput::Hook*& slot) {
-    if (slot != nullptr) input_.Remove(slot);
+    if (slot != nullptr) port_.input_.Remove(slot);
     slot = nullptr;
   }
-  SimInput& input_;
-  int& enables_;
-  const SimInput::Hook* keyboard_ = nullptr;
-  const SimInput::Hook* mouse_ = nullptr;
+  SimHookLibraryPort& port_;
 };
 
-}  // namespace
+
+SimHookLibraryPort::~SimHookLibraryPort() {
+  for (const SimInput::Hook* slot : {keyboard_, mouse_}) {
+    if (slot != nullptr) input_.Remove(slot);
+  }
+}
 
 std::unique_ptr<HookLibrary> SimHookLibraryPort::Load(std::string_view fileName, HookLibraryLoad& result) {
   if (!present || !EqualsIgnoreCase(fileName, "qvHook.dll")) {
@@ -168,7 +165,7 @@ std::unique_ptr<HookLibrary> SimHookLibraryPort::Load(std::string_view fileName,
   }
   result = HookLibraryLoad::Loaded;
   ++loads;
-  return std::make_unique<SimHookLibrary>(input_, enables);
+  return std::make_unique<SimHookLibrary>(*this);
 }
 
 }  // namespace zr::sim

@@ -92,18 +92,31 @@ class SimInput final : public InputPort {
 
 // The hook library as a program of the simulation loads it: one slot per
 // device kind over the desktop's input. It can be absent or lack an export.
+// As with qvHook.dll, whose hook thread keeps it loaded, the slots belong to
+// the process: unloading the library leaves whatever they hold installed,
+// and a later load finds them as they were.
 class SimHookLibraryPort final : public HookLibraryPort {
  public:
   explicit SimHookLibraryPort(SimInput& input) : input_(input) {}
+  // The process ends: Windows removes the hooks of its threads.
+  ~SimHookLibraryPort() override;
+  SimHookLibraryPort(const SimHookLibraryPort&) = delete;
+  SimHookLibraryPort& operator=(const SimHookLibraryPort&) = delete;
   std::unique_ptr<HookLibrary> Load(std::string_view fileName, HookLibraryLoad& result) override;
 
   bool present = true;
   std::string missingExport;  // an export the library lacks, or empty
   int loads = 0;              // successful loads
   int enables = 0;            // Enable calls of either kind
+  // Runs inside every Enable once its hook is in, before Enable returns: the
+  // library's thread may take input at that moment, ahead of the caller.
+  std::function<void()> duringEnable;
 
  private:
+  friend class SimHookLibrary;
   SimInput& input_;
+  const SimInput::Hook* keyboard_ = nullptr;
+  const SimInput::Hook* mouse_ = nullptr;
 };
 
 }  // namespace zr::sim

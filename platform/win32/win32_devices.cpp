@@ -96,9 +96,10 @@ std::unique_ptr<KernelThread> Win32Kernel::StartThread(std::function<ThreadRun()
 
 // ---- the libraries -----------------------------------------------------------------------
 
+// hid.dll: loaded at the first device check and kept, since readers call it
+// for every report.
 struct HidLibraries {
   HMODULE hid = nullptr;
-  HMODULE setupapi = nullptr;
   decltype(&::HidD_GetHidGuid) GetHidGuid = nullptr;
   decltype(&::HidD_GetAttributes) GetAttributes = nullptr;
   decltype(&::HidD_GetPreparsedData) GetPreparsedData = nullptr;
@@ -108,6 +109,27 @@ struct HidLibraries {
   decltype(&::HidD_SetFeature) SetFeature = nullptr;
   decltype(&::HidP_MaxUsageListLength) MaxUsageListLength = nullptr;
   decltype(&::HidP_GetUsagesEx) GetUsagesEx = nullptr;
+
+  bool HidUsable() const {
+    return GetAttributes && GetPreparsedData && FreePreparsedData && GetCaps && GetFeature && SetFeature &&
+           MaxUsageListLength && GetUsagesEx;
+  }
+};
+
+// The device installer and the configuration manager (setupapi.dll,
+// cfgmgr32.dll): loaded for each walk of the present devices and freed when
+// the walk is done. Devices come and go rarely; loaded for good, the two
+// would stay resident for the whole session.
+struct SetupLibraries {
+  SetupLibraries() = default;
+  SetupLibraries(const SetupLibraries&) = delete;
+  SetupLibraries& operator=(const SetupLibraries&) = delete;
+  ~SetupLibraries() {
+    if (cfgmgr32 != nullptr) FreeLibrary(cfgmgr32);
+    if (setupapi != nullptr) FreeLibrary(setupapi);
+  }
+
+  HMODULE setupapi = nullptr;
   decltype(&::SetupDiGetClassDevsW) GetClassDevs = nullptr;
   decltype(&::SetupDiEnumDeviceInterfaces) EnumDeviceInterfaces = nullptr;
   decltype(&::SetupDiGetDeviceInterfaceDetailW) GetDeviceInterfaceDetail = nullptr;
@@ -120,10 +142,6 @@ struct HidLibraries {
   HMODULE cfgmgr32 = nullptr;
   decltype(&::CM_Get_DevNode_Status) GetDevNodeStatus = nullptr;
 
-  bool HidUsable() const {
-    return GetAttributes && GetPreparsedData && FreePreparsedData && GetCaps && GetFeature && SetFeature &&
-           MaxUsageListLength && GetUsagesEx;
-  }
   bool InterfacesUsable() const {
     return GetClassDevs && EnumDeviceInterfaces && GetDeviceInterfaceDetail && GetDeviceRegistryProperty &&
            DestroyDeviceInfoList;
@@ -140,10 +158,9 @@ void Lookup(HMODULE module, const char* name, F& out) {
   out = reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-std::shared_ptr<const HidLibraries> LoadLibraries() {
+std::shared_ptr<const HidLibraries> LoadHidLibrary() {
   auto l = std::make_shared<HidLibraries>();
   l->hid = LoadLibraryW(L"hid.dll");
-  l->setupapi = LoadLibraryW(L"setupapi.dll");
   Lookup(l->hid, "HidD_GetHidGuid", l->GetHidGuid);
   Lookup(l->hid, "HidD_GetAttributes", l->GetAttributes);
   Lookup(l->hid, "HidD_GetPreparsedData", l->GetPreparsedData);
@@ -153,6 +170,12 @@ std::shared_ptr<const HidLibraries> LoadLibraries() {
   Lookup(l->hid, "HidD_SetFeature", l->SetFeature);
   Lookup(l->hid, "HidP_MaxUsageListLength", l->MaxUsageListLength);
   Lookup(l->hid, "HidP_GetUsagesEx", l->GetUsagesEx);
+  return l;
+}
+
+std::shared_ptr<const SetupLibraries> LoadSetupLibraries() {
+  auto l = std::make_shared<SetupLibraries>();
+  l->setupapi = LoadLibraryW(L"setupapi.dll");
   Lookup(l->setupapi, "SetupDiGetClassDevsW", l->GetClassDevs);
   Lookup(l->setupapi, "SetupDiEnumDeviceInterfaces", l->EnumDeviceInterfaces);
   Lookup(l->setupapi, "SetupDiGetDeviceInterfaceDetailW", l->GetDeviceInterfaceDetail);
@@ -169,7 +192,7 @@ std::shared_ptr<const HidLibraries> LoadLibraries() {
 
 // A multi-string property of a device read into 32768 bytes; none when the
 // device does not have it or it cannot be read.
-std::optional<std::vector<std::string>> MultiString(const HidLibraries& l, HDEVINFO set, SP_DEVINFO_DATA& device,
+std::optional<std::vector<std::string>> MultiString(const SetupLibraries& l, HDEVINFO set, SP_DEVINFO_DATA& device,
                                                     DWORD property) {
   std::vector<BYTE> buffer(32768, 0);
   DWORD type = 0;
@@ -185,7 +208,7 @@ std::optional<std::vector<std::string>> MultiString(const HidLibraries& l, HDEVI
 }
 
 // The hardware IDs of a device (none when they cannot be read).
-std::vector<std::string> HardwareIds(const HidLibraries& l, HDEVINFO set, SP_DEVINFO_DATA& device) {
+std::vector<std::string> HardwareIds(const SetupLibraries& l, HDEVINFO set, SP_DEVINFO_DATA& device) {
   return MultiString(l, set, device, SPDRP_HARDWAREID).value_or(std::vector<std::string>{});
 }
 
@@ -334,21 +357,28 @@ class Win32HidCollection final : public HidCollection {
 
 // ---- HID -----------------------------------------------------------------------------------
 
-Win32Hid::Win32Hid() : libs_(LoadLibraries()) {}
+Win32Hid::Win32Hid() = default;
 
 Win32Hid::~Win32Hid() = default;  // the libraries stay loaded for the life of the process
 
+const std::shared_ptr<const HidLibraries>& Win32Hid::Libraries() {
+  std::call_once(loaded_, [this] { libs_ = LoadHidLibrary(); });
+  return libs_;
+}
+
 std::optional<Guid> Win32Hid::HidGuid() {
-  if (libs_->GetHidGuid == nullptr) return std::nullopt;
+  const HidLibraries& l = *Libraries();
+  if (l.GetHidGuid == nullptr) return std::nullopt;
   GUID g{};
-  libs_->GetHidGuid(&g);
+  l.GetHidGuid(&g);
   Guid out;
   std::memcpy(&out, &g, sizeof out);
   return out;
 }
 
 std::optional<std::vector<HidInterface>> Win32Hid::PresentInterfaces(const Guid& interfaceClass) {
-  const HidLibraries& l = *libs_;
+  const auto setup = LoadSetupLibraries();
+  const SetupLibraries& l = *setup;
   if (!l.InterfacesUsable()) return std::nullopt;
   GUID g = ToGuid(interfaceClass);
   HDEVINFO set = l.GetClassDevs(&g, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
@@ -382,7 +412,7 @@ std::optional<std::vector<HidInterface>> Win32Hid::PresentInterfaces(const Guid&
 }
 
 std::unique_ptr<HidCollection> Win32Hid::Open(std::string_view devicePath, bool overlapped, std::uint32_t& error) {
-  if (!libs_->HidUsable()) {
+  if (!Libraries()->HidUsable()) {
     error = kErrorInvalidFunction;
     return nullptr;
   }
@@ -397,7 +427,8 @@ std::unique_ptr<HidCollection> Win32Hid::Open(std::string_view devicePath, bool 
 }
 
 std::optional<std::vector<std::vector<std::string>>> Win32Hid::PresentDevicesOfSetupClass(const Guid& setupClass) {
-  const HidLibraries& l = *libs_;
+  const auto setup = LoadSetupLibraries();
+  const SetupLibraries& l = *setup;
   if (!l.DevicesUsable()) return std::nullopt;
   GUID g = ToGuid(setupClass);
   HDEVINFO set = l.GetClassDevs(&g, nullptr, nullptr, DIGCF_PRESENT);
@@ -419,7 +450,7 @@ namespace {
 
 class Win32DeviceInfoList final : public DeviceInfoList {
  public:
-  Win32DeviceInfoList(std::shared_ptr<const HidLibraries> libs, HDEVINFO set) : libs_(std::move(libs)), set_(set) {}
+  Win32DeviceInfoList(std::shared_ptr<const SetupLibraries> libs, HDEVINFO set) : libs_(std::move(libs)), set_(set) {}
   ~Win32DeviceInfoList() override { libs_->DestroyDeviceInfoList(set_); }
   Win32DeviceInfoList(const Win32DeviceInfoList&) = delete;
   Win32DeviceInfoList& operator=(const Win32DeviceInfoList&) = delete;
@@ -468,20 +499,19 @@ class Win32DeviceInfoList final : public DeviceInfoList {
     if (!libs_->EnumDeviceInfo(set_, index, &device)) return std::nullopt;
     return device;
   }
-  std::shared_ptr<const HidLibraries> libs_;
+  std::shared_ptr<const SetupLibraries> libs_;  // loaded while the list lives
   HDEVINFO set_;
 };
 
 }  // namespace
 
 std::unique_ptr<DeviceInfoList> Win32DeviceSetup::PresentDevices(const Guid& setupClass) {
-  if (!libs_) libs_ = LoadLibraries();
-  const HidLibraries& l = *libs_;
-  if (!l.DevicesUsable()) return nullptr;
+  auto libs = LoadSetupLibraries();
+  if (!libs->DevicesUsable()) return nullptr;
   GUID g = ToGuid(setupClass);
-  HDEVINFO set = l.GetClassDevs(&g, nullptr, nullptr, DIGCF_PRESENT);
+  HDEVINFO set = libs->GetClassDevs(&g, nullptr, nullptr, DIGCF_PRESENT);
   if (set == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32DeviceInfoList>(libs_, set);
+  return std::make_unique<Win32DeviceInfoList>(std::move(libs), set);
 }
 
 // ---- notifications -------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "platform/win32/windows_h.h"
 
 #include <memory>
+#include <mutex>
 
 #include "platform/platform.h"
 
@@ -34,10 +35,13 @@ class Win32Kernel final : public Kernel {
 };
 
 struct HidLibraries;
+struct SetupLibraries;
 
 class Win32Hid final : public HidPort {
  public:
-  // Loads hid.dll and setupapi.dll.
+  // hid.dll is loaded at the first call that needs it (the first device
+  // check), not with the platform, and kept; setupapi.dll and cfgmgr32.dll
+  // only while a walk of the present devices runs.
   Win32Hid();
   ~Win32Hid() override;
   Win32Hid(const Win32Hid&) = delete;
@@ -49,17 +53,17 @@ class Win32Hid final : public HidPort {
   std::optional<std::vector<std::vector<std::string>>> PresentDevicesOfSetupClass(const Guid& setupClass) override;
 
  private:
+  // From any thread.
+  const std::shared_ptr<const HidLibraries>& Libraries();
+  std::once_flag loaded_;
   std::shared_ptr<const HidLibraries> libs_;
 };
 
 // The device installer and the configuration manager (setupapi.dll and
-// cfgmgr32.dll, loaded at first use).
+// cfgmgr32.dll, loaded while a device list lives).
 class Win32DeviceSetup final : public DeviceSetup {
  public:
   std::unique_ptr<DeviceInfoList> PresentDevices(const Guid& setupClass) override;
-
- private:
-  std::shared_ptr<const HidLibraries> libs_;
 };
 
 class Win32Notifications final : public DeviceNotifications {

@@ -4,6 +4,8 @@
 #include <mmdeviceapi.h>
 #include <mmsystem.h>
 
+#include "platform/win32/win32_libraries.h"
+
 namespace zr::win32 {
 
 namespace {
@@ -22,6 +24,17 @@ T* As(ComObject object) {
 }
 
 HMIXEROBJ Mixer(MixerHandle mixer) { return reinterpret_cast<HMIXEROBJ>(mixer); }
+
+// COM (ole32.dll) is needed for Core Audio and the shell, the mixer
+// (winmm.dll) only before Vista: both are loaded at their first use.
+template <class F>
+F Ole32(const char* name) {
+  return SystemFunction<F>(L"ole32.dll", name);
+}
+template <class F>
+F Winmm(const char* name) {
+  return SystemFunction<F>(L"winmm.dll", name);
+}
 
 // The sizes the mixer functions are told (the 32-bit layouts).
 static_assert(sizeof(void*) != 4 || sizeof(MIXERLINEW) == 280);
@@ -59,19 +72,24 @@ bool Win32Input::InjectKeyEvent(std::uint8_t virtualKey, std::uint8_t scanCode, 
 std::int16_t Win32Input::KeyState(std::uint8_t virtualKey) { return GetAsyncKeyState(virtualKey); }
 
 Win32Audio::~Win32Audio() {
-  for (; comInitializations_ > 0; --comInitializations_) CoUninitialize();
+  if (comInitializations_ == 0) return;
+  static const auto uninitialize = Ole32<decltype(&::CoUninitialize)>("CoUninitialize");
+  for (; comInitializations_ > 0; --comInitializations_) uninitialize();
 }
 
 void Win32Audio::InitializeComApartment() {
+  static const auto initialize = Ole32<decltype(&::CoInitializeEx)>("CoInitializeEx");
   // S_FALSE (already initialised on this thread) counts as well and is
   // undone as well.
-  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) ++comInitializations_;
+  if (initialize != nullptr && SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED))) ++comInitializations_;
 }
 
 ComObject Win32Audio::CreateDeviceEnumerator() {
+  static const auto createInstance = Ole32<decltype(&::CoCreateInstance)>("CoCreateInstance");
   IMMDeviceEnumerator* enumerator = nullptr;
-  if (FAILED(CoCreateInstance(kClsidMMDeviceEnumerator, nullptr, kClsCtxAll, kIidIMMDeviceEnumerator,
-                              reinterpret_cast<void**>(&enumerator)))) {
+  if (createInstance == nullptr ||
+      FAILED(createInstance(kClsidMMDeviceEnumerator, nullptr, kClsCtxAll, kIidIMMDeviceEnumerator,
+                            reinterpret_cast<void**>(&enumerator)))) {
     return 0;
   }
   return reinterpret_cast<ComObject>(enumerator);
@@ -107,11 +125,15 @@ void Win32Audio::Release(ComObject object) {
   if (object != 0) As<IUnknown>(object)->Release();
 }
 
-std::uint32_t Win32Audio::MixerGetNumDevs() { return mixerGetNumDevs(); }
+std::uint32_t Win32Audio::MixerGetNumDevs() {
+  static const auto getNumDevs = Winmm<decltype(&::mixerGetNumDevs)>("mixerGetNumDevs");
+  return getNumDevs != nullptr ? getNumDevs() : 0;
+}
 
 MmResult Win32Audio::MixerOpen(std::uint32_t device, MixerHandle& mixer) {
+  static const auto open = Winmm<decltype(&::mixerOpen)>("mixerOpen");
   HMIXER handle = nullptr;
-  const MMRESULT r = mixerOpen(&handle, device, 0, 0, 0);
+  const MMRESULT r = open != nullptr ? open(&handle, device, 0, 0, 0) : MMSYSERR_NODRIVER;
   mixer = reinterpret_cast<MixerHandle>(handle);
   return r;
 }
@@ -121,7 +143,10 @@ MmResult Win32Audio::MixerGetLineByComponentType(MixerHandle mixer, std::uint32_
   MIXERLINEW line{};
   line.cbStruct = sizeof line;
   line.dwComponentType = componentType;
-  const MMRESULT r = mixerGetLineInfoW(Mixer(mixer), &line, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE);
+  static const auto getLineInfo = Winmm<decltype(&::mixerGetLineInfoW)>("mixerGetLineInfoW");
+  const MMRESULT r = getLineInfo != nullptr ? getLineInfo(Mixer(mixer), &line,
+                                                          MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE)
+                                            : MMSYSERR_NODRIVER;
   lineId = line.dwLineID;
   return r;
 }
@@ -137,8 +162,11 @@ MmResult Win32Audio::MixerGetLineControlByType(MixerHandle mixer, std::uint32_t 
   controls.cControls = 1;
   controls.cbmxctrl = sizeof control;
   controls.pamxctrl = &control;
-  const MMRESULT r =
-      mixerGetLineControlsW(Mixer(mixer), &controls, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE);
+  static const auto getLineControls = Winmm<decltype(&::mixerGetLineControlsW)>("mixerGetLineControlsW");
+  const MMRESULT r = getLineControls != nullptr
+                         ? getLineControls(Mixer(mixer), &controls,
+                                           MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE)
+                         : MMSYSERR_NODRIVER;
   controlId = control.dwControlID;
   return r;
 }
@@ -151,8 +179,12 @@ MMRESULT BooleanDetails(MixerHandle mixer, std::uint32_t controlId, MIXERCONTROL
   details.cChannels = 1;
   details.cbDetails = sizeof value;
   details.paDetails = &value;
-  return set ? mixerSetControlDetails(Mixer(mixer), &details, MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE)
-             : mixerGetControlDetailsW(Mixer(mixer), &details, MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE);
+  static const auto setDetails = Winmm<decltype(&::mixerSetControlDetails)>("mixerSetControlDetails");
+  static const auto getDetails = Winmm<decltype(&::mixerGetControlDetailsW)>("mixerGetControlDetailsW");
+  const auto call = set ? setDetails : getDetails;
+  if (call == nullptr) return MMSYSERR_NODRIVER;
+  return call(Mixer(mixer), &details,
+              MIXER_OBJECTF_HMIXER | (set ? MIXER_SETCONTROLDETAILSF_VALUE : MIXER_GETCONTROLDETAILSF_VALUE));
 }
 }  // namespace
 
@@ -169,6 +201,9 @@ MmResult Win32Audio::MixerSetBooleanValue(MixerHandle mixer, std::uint32_t contr
   return BooleanDetails(mixer, controlId, v, true);
 }
 
-void Win32Audio::MixerClose(MixerHandle mixer) { mixerClose(reinterpret_cast<HMIXER>(mixer)); }
+void Win32Audio::MixerClose(MixerHandle mixer) {
+  static const auto close = Winmm<decltype(&::mixerClose)>("mixerClose");
+  if (close != nullptr) close(reinterpret_cast<HMIXER>(mixer));
+}
 
 }  // namespace zr::win32

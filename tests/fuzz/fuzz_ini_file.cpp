@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "common/ini_file.h"
+#include "support/ini_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const zr::IniFile ini = zr::IniFile::Parse(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -1,6 +1,7 @@
-// Input reports of the mouse as any bytes: a run of reports of any length on
-// its vendor and mouse collections, read by the HID component's readers and
-// handed to handlers that look at every byte they are given.
+// Input reports of the mouse as any bytes: a run of reports on its vendor
+// and mouse collections (each of the collection's length, as a HID device's
+// reads return them), read by the HID component's readers and handed to
+// handlers that look at every byte they are given.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,7 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       continue;
     }
     const std::size_t length = std::min<std::size_t>(control & 0x7F, size - i);
-    const std::vector<std::uint8_t> report(data + i, data + i + length);
+    // A HID device's reads always return the collection's report length:
+    // the bytes given, zero-filled or cut to it.
+    std::vector<std::uint8_t> report(data + i, data + i + length);
+    report.resize(8, 0);
     rig.world.devices.InputOn((control & 0x80) ? zr::sim::kSimMouseInterface : zr::sim::kSimVendorInterface, report);
     i += length;
   }

@@ -268,7 +268,7 @@ class Mute : public Dispatch {
 TEST_F(Mute, OnVistaAndLaterKeyPressesMuteAndUnmuteTheMicrophoneOnly) {
   Start();
   EXPECT_EQ(world.audio.endpointsObtained, 1);  // at start-up
-  EXPECT_EQ(world.audio.comInitializations, 2);  // at the entry and for Core Audio
+  EXPECT_EQ(world.audio.comInitializations, 2);  // for Core Audio and, after the form, for the shell
   MuteKeyOn3();
   PressKey3();
   EXPECT_TRUE(world.audio.microphoneMuted);
@@ -308,7 +308,7 @@ TEST_F(Mute, AMicrophoneMissingAtStartIsFoundByALaterToggle) {
 TEST_F(Mute, OnXpTheMixerIsUsedAndNoCoreAudioIsAskedFor) {
   world.os.version = OsVersion{kVerPlatformWin32Nt, 5, 1, kVerNtWorkstation};
   Start();
-  EXPECT_EQ(world.audio.comInitializations, 1);  // at the entry, for the shell
+  EXPECT_EQ(world.audio.comInitializations, 1);  // after the form, for the shell
   MuteKeyOn3();
   PressKey3();
   EXPECT_TRUE(world.audio.mixerMicrophoneMuted);

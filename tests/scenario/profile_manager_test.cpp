@@ -204,7 +204,7 @@ TEST_F(ProfileManager, IndexesOutsideTheirRangesChangeNothing) {
   const Bytes before = BytesOf(dm->FCurrentProfileInfo);
   for (const int i : {-1, 5, 6, 1000}) {
     EXPECT_FALSE(dm->SwitchToProfile(i));
-    EXPECT_FALSE(dm->ReadProfileInfo(dm->FDefaultProfileInfo, i));
+    EXPECT_FALSE(dm->ReadProfileInfo(dm->DefaultProfileInfo(), i));
     EXPECT_FALSE(dm->SaveBackToProfileInfo(dm->FCurrentProfileInfo, i));
     EXPECT_FALSE(dm->SaveProfileInfoToRegistry(i));
     EXPECT_FALSE(dm->RestoreProfileInfoToDefault(i));
@@ -463,7 +463,7 @@ TEST_F(ProfileManager, TheTestProfileHandlerLeavesAnEmptyStreamAndFillsAnyOther)
   dm->qvProfileTestRestoreToDefault(empty);
   EXPECT_TRUE(empty.empty());
 
-  std::memset(&dm->FTestProfileInfo, 0x77, sizeof(TMOUSEPROFILEINFO));
+  std::memset(&dm->TestProfileInfo(), 0x77, sizeof(TMOUSEPROFILEINFO));
   dm->InitTestDefaultValue();
   // Exactly these values, zero in every other byte.
   auto expected = std::make_unique<TMOUSEPROFILEINFO>();
@@ -482,9 +482,9 @@ TEST_F(ProfileManager, TheTestProfileHandlerLeavesAnEmptyStreamAndFillsAnyOther)
   e.ButtonFuncInfo[5].FuncData[3748] = 0x20;
   e.ButtonFuncInfo[6].FuncData[3748] = 0x40;
   e.ButtonFuncInfo[7].FuncData[3748] = 0x80;
-  EXPECT_EQ(BytesOf(dm->FTestProfileInfo), BytesOf(*expected));
-  EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.LEDConfig.R, 255);  // no slot colour
-  EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.ButtonCount, 7);
+  EXPECT_EQ(BytesOf(dm->TestProfileInfo()), BytesOf(*expected));
+  EXPECT_EQ(dm->DefaultProfileInfo().ConfigInfo.LEDConfig.R, 255);  // no slot colour
+  EXPECT_EQ(dm->DefaultProfileInfo().ConfigInfo.ButtonCount, 7);
   EXPECT_FALSE(Value("QDM7140ProfileTest.pfd"));  // nothing saved
 }
 

@@ -1,7 +1,7 @@
 // The log file a user can send: switched on by config.ini, one time-stamped
 // line per debugger-output line, at most 1 MiB with one older file, and
 // never a failure of the program.
-#include "common/diagnostic_log.h"
+#include "support/diagnostic_log.h"
 
 #include <gtest/gtest.h>
 

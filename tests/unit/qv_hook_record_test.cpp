@@ -20,7 +20,9 @@ using Lines = std::vector<std::string>;
 
 constexpr std::uint32_t A = 0x41, Bk = 0x42, C = 0x43, kLCtrl = 0xA2, kLShift = 0xA0, kRCtrl = 0xA3;
 
-// One key event: virtual key, up or down, extended, time.
+// One key event: virtual key, up or down, extended, time. A key of
+// kRecordAgain starts the recording mode anew instead.
+constexpr std::uint32_t kRecordAgain = 0;
 struct Key {
   std::uint32_t vk;
   bool up;
@@ -159,8 +161,14 @@ TEST_F(Recording, CombinationsJoinKeysWithin100msUnderTheModifiersHeld) {
         {0x2E, false, 1000, true}},
        {"46 1 0 0 15 Ctrl+Alt+Win+Shift+DEL"},
        {true, true, true, true, false}},
-      {"a released modifier no longer counts",
-       {{kLCtrl, false, 900}, {kLCtrl, true, 950}, {A, false, 1000}}, {"65 0 0 0 0 A"}, {true, true, false}},
+      {"Ctrl+A, Ctrl released: B comes without Ctrl",
+       {{kLCtrl, false, 900}, {A, false, 1000}, {kLCtrl, true, 1050}, {Bk, false, 1200}},
+       {"65 0 0 0 2 Ctrl+A", "66 0 0 0 0 B"},
+       {true, false, true, false}},
+      {"a new recording starts a new combination",
+       {{A, false, 1000}, {kRecordAgain, false, 0}, {Bk, false, 1050}},
+       {"65 0 0 0 0 A", "66 0 0 0 0 B"},
+       {false, true, false}},
   };
   for (const Case& c : cases) {
     SetUp();
@@ -173,11 +181,28 @@ TEST_F(Recording, CombinationsJoinKeysWithin100msUnderTheModifiersHeld) {
     };
     hook->RecordKeyboardComboKey();
     std::vector<bool> reached;
-    for (const Key& k : c.keys) reached.push_back(Press(k));
+    for (const Key& k : c.keys) {
+      if (k.vk == kRecordAgain) hook->RecordKeyboardComboKey();
+      reached.push_back(k.vk == kRecordAgain || Press(k));
+    }
     EXPECT_EQ(raised, c.raised) << c.what;
     EXPECT_EQ(reached, c.reached) << c.what;
     for (const Key& k : c.keys) Press({k.vk, true, 5000, k.extended});  // nothing stays held
   }
+}
+
+TEST_F(Recording, AKeyTakenAsSoonAsTheCombinationSlotIsInCounts) {
+  hook->OnRecordKeyboardComboKey = [this](std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                                          const std::string& text) { raised.push_back(text); };
+  hook->RecordKeyboardComboKey();
+  Press({A, false, 1000});
+  // The library's thread takes the next key before the new recording's
+  // Record operation has returned.
+  process.hookLibrary().duringEnable = [this] { Press({Bk, false, 1040}); };
+  hook->RecordKeyboardComboKey();
+  process.hookLibrary().duringEnable = nullptr;
+  Press({C, false, 1080});
+  EXPECT_EQ(raised, (Lines{"A", "B", "B+C"}));
 }
 
 TEST_F(Recording, TheSecondCombinationEventCarriesTheScanCodes) {
@@ -272,6 +297,22 @@ TEST_F(Recording, AnExtendedMacroRecordsAHoldAsDownDelayUpClampedTo65535) {
   }
 }
 
+TEST_F(Recording, AnExtendedMacroStartsWithNoKeyHeld) {
+  hook->OnRecordKeyboardMacroKeyEx = [this](std::int32_t, std::int32_t key, std::int32_t state, std::int32_t, double,
+                                            std::uint32_t, const std::string&, const std::string&,
+                                            const TMacroKeyList&) {
+    raised.push_back(std::to_string(key) + " " + std::to_string(state));
+  };
+  hook->RecordKeyboardMacroKeyEx();
+  Press({A, false, 1000});
+  hook->StopRecordKeyboardMacroKeyEx();  // A is still held
+  hook->RecordKeyboardMacroKeyEx();
+  Press({A, false, 2000});
+  Press({A, true, 2100});
+  EXPECT_EQ(raised, (Lines{"65 1", "65 1", "65 0"}));
+  EXPECT_EQ(KeyItems(), (Lines{"1/1/65/0", "0/0/100/0", "1/0/65/0"}));
+}
+
 TEST_F(Recording, AnExtendedMacroGoesQuietOnceItHoldsMoreThan500Items) {
   int events = 0;
   hook->OnRecordKeyboardMacroKeyEx = [&](std::int32_t, std::int32_t, std::int32_t, std::int32_t, double,
@@ -279,12 +320,17 @@ TEST_F(Recording, AnExtendedMacroGoesQuietOnceItHoldsMoreThan500Items) {
                                          const TMacroKeyList&) { ++events; };
   hook->RecordKeyboardMacroKeyEx();
   std::uint32_t t = 1000;
-  EXPECT_FALSE(Press({A, false, t}));  // one item, then two per event
-  for (int i = 0; i < 250; ++i) EXPECT_FALSE(Press({A, (i % 2) == 0, t += 10}));
-  EXPECT_EQ(hook->MacroKeyList().items.size(), 501u);
-  EXPECT_TRUE(Press({Bk, false, t += 10}));
-  EXPECT_EQ(events, 251);
-  EXPECT_EQ(hook->MacroKeyList().items.size(), 501u);
+  // Two items for the first two keys (no delay between them), then a delay
+  // and a key item per event.
+  EXPECT_FALSE(Press({A, false, t}));
+  EXPECT_FALSE(Press({A, true, t}));
+  for (int i = 0; i < 249; ++i) EXPECT_FALSE(Press({A, (i % 2) != 0, t += 10}));
+  EXPECT_EQ(hook->MacroKeyList().items.size(), 500u);
+  EXPECT_FALSE(Press({Bk, false, t += 10})) << "500 items: still recording";
+  EXPECT_EQ(hook->MacroKeyList().items.size(), 502u);
+  EXPECT_TRUE(Press({Bk, true, t += 10})) << "more than 500: quiet";
+  EXPECT_EQ(events, 252);
+  EXPECT_EQ(hook->MacroKeyList().items.size(), 502u);
 }
 
 TEST_F(Recording, MouseMacroRecordsDelaysButtonsAndTheWheelTheOtherWayRound) {
@@ -359,19 +405,20 @@ TEST_F(Recording, StoppingAMouseMacroKeepsTheListUntilTheNextRecording) {
   EXPECT_EQ(hook->MouseMacroKeyList().items.size(), 1u);
 }
 
-TEST_F(Recording, QueuedEntriesRaiseTheirItemsOnTheMainThreadAndStaleOnesNothing) {
+TEST_F(Recording, QueuedEntriesRaiseTheItemTheyNameAndEntriesNamingNoneNothing) {
   RecordMacroEvents();
   hook->RecordKeyboardMacroKey();
   Press({A, false, 1000});
+  Press({Bk, false, 1100});
   raised.clear();
-  for (std::uint8_t index : {0, 7}) {
+  // The worker hands each entry to the main thread as it comes.
+  for (std::uint8_t index : {2, 7, 0}) {
     auto block = std::make_unique<TRecordDataBlock>();
     (*block)[0] = kRecordDataKeyboardItem;
     (*block)[1] = index;
     hook->QueueRecordData(std::move(block));
   }
-  hook->ProcessDataEvent();
-  EXPECT_EQ(raised, (Lines{"1 65 1 0 0   #1"}));
+  EXPECT_EQ(raised, (Lines{"1 66 1 0 0   #3", "1 65 1 0 0   #1"}));
 }
 
 }  // namespace

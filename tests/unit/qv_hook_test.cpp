@@ -97,6 +97,10 @@ TEST_F(Hook, ALibraryWithoutAnEntryPointIsLeftSilently) {
 TEST_F(Hook, StartingTwiceLeavesOneCallbackAndDestructionRemovesEveryHookAndTheThread) {
   auto hook = Create();
   ASSERT_TRUE(hook->DLLLoaded());
+  // The worker thread comes with the first hand-off entry, once.
+  EXPECT_EQ(world.kernel.LiveThreads(), 0u);
+  hook->QueueRecordData(std::make_unique<TRecordDataBlock>());
+  hook->QueueRecordData(std::make_unique<TRecordDataBlock>());
   EXPECT_EQ(world.kernel.LiveThreads(), 1u);
   hook->StartHookMouse();
   hook->StartHookMouse();

@@ -16,6 +16,10 @@ MINGW_RUNTIME = ("libgcc_s", "libstdc++", "libwinpthread", "libssp", "libatomic"
 # Loaded at run time by name, never imported: the program must start on a
 # machine where they are missing or broken.
 LOADED_BY_NAME = ("hid.dll", "setupapi.dll", "cfgmgr32.dll")
+# What every start of the monitor needs. The shell, COM, the legacy mixer and
+# the common controls serve some paths only and are loaded when one first
+# needs them: imported, each would be loaded, with what it brings, at every start.
+MONITOR_IMPORTS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll"}
 
 
 def objdump(*args):
@@ -55,6 +59,11 @@ class Win32Build(unittest.TestCase):
                 for dll in imported:
                     self.assertFalse(dll.startswith(MINGW_RUNTIME), dll)
                     self.assertNotIn(dll, LOADED_BY_NAME)
+
+    def test_the_monitor_and_its_hook_library_import_only_what_every_start_needs(self):
+        for program in (self.path("dist", "zrmon.exe"), self.path("dist", "qvHook.dll")):
+            with self.subTest(program=os.path.basename(program)):
+                self.assertLessEqual(set(imports(program)), MONITOR_IMPORTS)
 
     def test_the_hook_library_exports_its_four_entry_points_under_plain_names(self):
         # The monitor looks them up by name; a 32-bit stdcall function is

@@ -408,7 +408,9 @@ class WineMachine:
         r = subprocess.run(["wine", "reg", "import", "Z:" + path.replace("/", "\\")], env=self.env,
                            capture_output=True)
         if r.returncode != 0:
-            raise AssertionError("reg import failed: %r" % r.stderr[-300:])
+            # reg.exe says what went wrong on its standard output.
+            raise AssertionError("reg import failed (exit %d): %r %r" % (r.returncode, r.stdout[-300:],
+                                                                         r.stderr[-300:]))
 
     def forget_profiles(self, key="HKCU\\software\\software\\DAvezodev"):
         """Removes the stored profile records (the documents folder's Profile

@@ -1,8 +1,10 @@
 """zrctl.exe, the monitor's command-line companion, under Wine, installed
 beside zrmon-sim.exe as it ships beside zrmon.exe: the group it stores
-reaches the running monitor, which pushes that slot's CPI block; without a
-monitor it says so with exit code 3; a slot's record goes out to a file and
-back byte for byte; the JSON listing parses."""
+reaches the running monitor, which pushes that slot's CPI block; CPI levels
+it sets in the current slot's file reach the running monitor at once, a
+refused value writes nothing; without a monitor it says so with exit code 3;
+a slot's record goes out to a file and back byte for byte; the JSON listing
+parses and, imported unedited, changes nothing."""
 import json
 import os
 import struct
@@ -80,6 +82,31 @@ class Ctl(harness.WineTestCase):
         block = bytes.fromhex(self.blocks()[-1])
         self.assertEqual(struct.unpack_from("<BII", block, 108), (1, 1200, 1200))  # STCpi[0]
 
+    def test_cpi_levels_set_in_the_current_slot_reach_the_running_monitor(self):
+        self.store_records()
+        self.start_monitor()
+        before = len(self.blocks())
+
+        rc, out, err = self.ctl("set", "0", "cpi", "500,1000x2000,3000")
+
+        self.assertEqual(rc, 0, err)
+        self.assertIn("the monitor applied it", out)
+        # The monitor had handled the message when zrctl ended.
+        self.assertGreater(len(self.blocks()), before)
+        block = bytes.fromhex(self.blocks()[-1])
+        levels = [struct.unpack_from("<BII", block, 108 + 9 * i) for i in range(4)]  # STCpi
+        steps = [struct.unpack_from("<BII", block, 18 + 9 * i) for i in range(4)]  # HWCpi
+        self.assertEqual(levels, [(1, 500, 500), (1, 1000, 2000), (1, 3000, 3000), (0, 3500, 3500)])
+        self.assertEqual(steps, [(1, 500, 500), (1, 2000, 2000), (1, 3000, 3000), (0, 3500, 3500)])
+
+        with open(self.slot_file(0), "rb") as f:
+            stored = f.read()
+        rc, _, err = self.ctl("set", "0", "cpi", "500,20x4000")
+        self.assertEqual(rc, 1)
+        self.assertIn("each axis must be 40..65535", err)
+        with open(self.slot_file(0), "rb") as f:
+            self.assertEqual(f.read(), stored)
+
     def test_without_a_monitor_or_records_status_says_so(self):
         rc, out, _ = self.ctl("status")
         self.assertEqual(rc, 0)
@@ -124,6 +151,21 @@ class Ctl(harness.WineTestCase):
         level0 = listing["slots"][1]["profile"]["cpi"]["levels"][0]
         self.assertEqual((level0["x"], level0["y"], level0["enabled"]), (1200, 1200, 1))
         self.assertEqual(listing["slots"][1]["stored"], self.machine.documents_win + "\\Profile\\Profile2.pfd")
+
+        def stored():
+            group = self.machine.reg_export(GROUP_KEY)
+            slots = []
+            for slot in range(4):
+                with open(self.slot_file(slot), "rb") as f:
+                    slots.append(f.read())
+            return group, slots
+        before = stored()
+        with open(os.path.join(self.machine.c_path(self.folder), "listing.json"), "w") as f:
+            f.write(out)
+        rc, out, err = self.ctl("import", "--json", "listing.json", cwd=self.machine.c_path(self.folder))
+        self.assertEqual(rc, 0, err)
+        self.assertIn("nothing written", out)
+        self.assertEqual(stored(), before)
 
 
 if __name__ == "__main__":

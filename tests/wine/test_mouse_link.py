@@ -124,9 +124,11 @@ class MouseLink(harness.WineTestCase):
         monitor = self.start_monitor(ZRSIM_DRIVER="0")
         harness.wait_for(lambda: any(l.startswith("reader-open") for l in self.lines(self.sim_log)), "the reader")
         self.assertFalse(any(l.startswith("ioctl") for l in self.lines(self.sim_log)))  # no driver, no block
-        for hex_report in ("0802050000000000", "07", "0700040000000000ffff", "00"):
+        for hex_report in ("0802050000000000", "0700000000000000", "00ffffffffffffff", "0803ff0000000000"):
             self.assertEqual(self.sim("input", hex_report), 0)
-        self.assertEqual(self.sim("input", "0g"), 1)  # not hexadecimal: refused
+        # Not hexadecimal, or not the collection's 8 bytes: refused.
+        for hex_report in ("0g", "07", "0700040000000000ff"):
+            self.assertEqual(self.sim("input", hex_report), 1)
         self.assertEqual(self.sim("memory", "10000", "00"), 1)  # beyond the memory
         self.assertEqual(self.sim("bogus"), 1)
         self.assertEqual(self.sim("fail-feature", "2"), 0)

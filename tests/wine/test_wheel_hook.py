@@ -16,7 +16,8 @@ WM_WTSSESSION_CHANGE = 0x02B1
 WTS_SESSION_UNLOCK = 0x0008
 HOOK_WINDOW = "qvHook.HookThread"
 CONFIG = "[IncludeHIDDeviceList]\nid1=HID\\VID_5A3C&PID_0001&MI_01&Col01\n"
-FUNCTION_CLASS = 3756  # in a TBUTTONFUNCINFO
+FUNCTION_INDEX = 3754  # in a TBUTTONFUNCINFO
+FUNCTION_CLASS = 3756
 
 
 class WheelHook(harness.WineTestCase):
@@ -38,10 +39,13 @@ class WheelHook(harness.WineTestCase):
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + list(args), env=self.machine.env, check=True)
 
-    def store_current_profile(self, wheel_up_class):
-        """The current profile's slot file, stored before the first start."""
+    def store_current_profile(self, wheel_up_class, wheel_functions=None):
+        """The current profile's slot file, stored before the first start;
+        wheel_functions gives the wheel function numbers of wheel up and down."""
         profile = bytearray(factory.game_profile(0))
         profile[factory.VWHEEL + FUNCTION_CLASS] = wheel_up_class
+        for i, function in enumerate(wheel_functions or ()):
+            factory.put(profile, factory.VWHEEL + i * factory.BUTTON + FUNCTION_INDEX, "H", function)
         folder = os.path.join(self.machine.documents, "Profile")
         os.makedirs(folder, exist_ok=True)
         with open(os.path.join(folder, "Profile1.pfd"), "wb") as f:
@@ -95,6 +99,22 @@ class WheelHook(harness.WineTestCase):
         self.start_monitor()
         self.assertNotEqual(self.mouse_hooks_installed(), [])
         self.assertEqual(self.notches_up_then_down(), ["wheel -120"])
+
+    def test_wheel_functions_0_and_1_replay_one_notch_per_notch_which_the_hook_lets_pass(self):
+        # Each direction replayed as the other: up as function 1 (backward),
+        # down as function 0 (forward), through SendInput.
+        self.store_current_profile(wheel_up_class=1, wheel_functions=(1, 0))
+        self.start_monitor()
+        self.assertNotEqual(self.mouse_hooks_installed(), [])
+        expected = []
+        for button, replayed in (("4", "wheel -120"), ("5", "wheel 120"), ("4", "wheel -120")):
+            self.xdotool("click", button)
+            expected.append(replayed)
+            # Had the hook taken the injected notch again, it would have been
+            # swallowed and replayed the other way round, without end.
+            lines = harness.wait_for(lambda: len(self.wheel_lines()) >= len(expected) and self.wheel_lines(),
+                                     "replayed notch %d at the test window" % len(expected))
+            self.assertEqual(lines, expected)
 
     def test_after_a_resume_and_an_unlock_the_mouse_hook_is_installed_anew(self):
         self.store_current_profile(wheel_up_class=0)

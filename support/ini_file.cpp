@@ -1,4 +1,4 @@
-#include "common/ini_file.h"
+#include "support/ini_file.h"
 
 #include "common/text.h"
 #include "platform/files.h"

@@ -1,9 +1,9 @@
-#include "common/diagnostic_log.h"
+#include "support/diagnostic_log.h"
 
 #include <cstdio>
 #include <span>
 
-#include "common/ini_file.h"
+#include "support/ini_file.h"
 
 namespace zr {
 

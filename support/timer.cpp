@@ -1,4 +1,4 @@
-#include "common/timer.h"
+#include "support/timer.h"
 
 namespace zr {
 
