@@ -35,7 +35,6 @@ class Win32Kernel final : public Kernel {
 };
 
 struct HidLibraries;
-struct SetupLibraries;
 
 class Win32Hid final : public HidPort {
  public:
