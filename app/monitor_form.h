@@ -120,9 +120,6 @@ class ZEDEZAVadi {
   bool bStartingUp = false;
   std::vector<std::string> FIncludeHidDeviceList;
   CPI_UNIT FCPIUNIT{};
-  // The filter driver's monitor-unit block (154 KB). Nothing in this program
-  // fills or sends one, so none is made: it stays empty.
-  std::unique_ptr<MONITOR_UNIT_GROUP> FMonitorUnitGroup;
   // The default capture endpoint's volume control and the objects it came
   // from (0: not obtained).
   ComObject FMMDevEnum = 0;

@@ -154,11 +154,7 @@ ListedRecords ListedRecords::As(const StoredProfiles& s) {
   return r;
 }
 
-int ListedRecords::CurrentSlot() const {
-  if (group == nullptr || !TDM::IsProfileGroupIndexInRange(group->CurrentProfileGroup)) return -1;
-  const std::int32_t slot = group->ProfileIndexOfProfileGroup[group->CurrentProfileGroup];
-  return TDM::IsProfileIndexInRange(slot) ? slot : -1;
-}
+int ListedRecords::CurrentSlot() const { return SlotOfCurrentGroup(group); }
 
 Node ProfilesNode(const StoredProfiles& s, const ListedRecords& records) {
   Node root = Node::Object();
@@ -174,7 +170,8 @@ Node ProfilesNode(const StoredProfiles& s, const ListedRecords& records) {
     groupSlots.Push(FieldOrNull(g, kGroupRecordNumber,
                                 offsetof(TProfileSettingGroup, ProfileIndexOfProfileGroup) + i * sizeof(std::int32_t)));
   }
-  group.Add("current_slot", NumberOrNull(records.CurrentSlot() >= 0, records.CurrentSlot()));
+  const int currentSlot = records.CurrentSlot();
+  group.Add("current_slot", NumberOrNull(currentSlot >= 0, currentSlot));
 
   const TALLGAMESINFO* a = records.global;
   Node& global = root.Add("global", Node::Object());

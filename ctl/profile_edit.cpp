@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "device/cpi_steps.h"
 #include "profile/catalogue.h"
+#include "profile/cpi_level.h"
 
 namespace zr::ctl {
 namespace {
@@ -73,8 +73,7 @@ EditError ParseLevel(std::string_view text, int index, Level& level) {
 EditError CpiLevelProblem(std::uint32_t x, std::uint32_t y) {
   const std::uint32_t step = SnapCpiToStep(MaxCpi(x, y));
   for (const std::uint32_t axis : {x, y}) {
-    const std::uint64_t rate = std::uint64_t(axis) * 100 / step;
-    if (rate >= 1 && rate <= 32767) continue;
+    if (CpiRate(axis, step) >= 1) continue;
     const std::uint32_t least = (step + 99) / 100;
     return "the filter driver scales each axis in whole percent of the level's sensor step (" + std::to_string(step) +
            " here), so each axis must be " + std::to_string(least) + ".." + std::to_string(kMaxRecordCpi);
@@ -82,11 +81,7 @@ EditError CpiLevelProblem(std::uint32_t x, std::uint32_t y) {
   return {};
 }
 
-void SyncSensorStep(TMOUSECONFIGINFO& c, int level) {
-  const TCPILEVELINFO set = c.CPIState[level];
-  const auto step = static_cast<std::uint16_t>(SnapCpiToStep(MaxCpi(set.X, set.Y)));
-  c.HWCPIState[level] = {step, step, set.Enabled};
-}
+void SyncSensorStep(TMOUSECONFIGINFO& c, int level) { c.HWCPIState[level] = SensorStepOf(c.CPIState[level]); }
 
 void SelectCatalogueRow(TBUTTONFUNCINFO& entry, int row) {
   const TFunctionCatalogueRow& r = FunctionCatalogue[static_cast<std::size_t>(row)];

@@ -135,7 +135,11 @@ std::string StoreRecord(Platform& platform, const RecordPlace& place, const std:
   try {
     const bool saved = place.kind == RecordPlace::Kind::File ? component->SaveStreamToFile(place.file)
                                                              : component->SaveStreamToRegistry();
-    if (!saved) return place.Describe() + " was not written (a stored record that cannot be read is kept)";
+    if (!saved) {
+      return place.Describe() + " was not written (" +
+             (place.kind == RecordPlace::Kind::File ? "" : "its registry key may only be read, or ") +
+             "a stored record that cannot be read is kept)";
+    }
   } catch (const StorageError& e) {
     return std::string(e.what()) + "; the stored record is unchanged";
   }

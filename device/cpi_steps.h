@@ -37,4 +37,11 @@ constexpr std::uint32_t SnapCpiToStep(std::uint32_t Value) {
   return kCpiStepTable.back();
 }
 
+// What the filter driver scales an axis by: the set CPI in whole percent of
+// the sensor step it rests on (at most what its 16-bit field holds).
+constexpr std::int16_t CpiRate(std::uint32_t set, std::uint32_t step) {
+  const std::uint64_t r = std::uint64_t(set) * 100 / step;
+  return static_cast<std::int16_t>(r < 32767 ? r : 32767);
+}
+
 }  // namespace zr

@@ -1,5 +1,6 @@
 #include "device/hid_event.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "common/text.h"
@@ -55,8 +56,9 @@ void DeviceChangeWindow::OnDeviceChange(std::uintptr_t wParam, std::intptr_t lPa
       }
       break;
     case kDbtDeviceRemoveComplete:
-      if (platform_.deviceNotifications.BroadcastDeviceType(lParam) == kDbtDevtypDeviceInterface) {
-        run(handlers_.removal);
+      if (platform_.deviceNotifications.BroadcastDeviceType(lParam) == kDbtDevtypDeviceInterface &&
+          handlers_.removal) {
+        handlers_.removal(platform_.deviceNotifications.BroadcastDevicePath(lParam));
       }
       break;
     case kDbtDevNodesChanged:
@@ -77,7 +79,8 @@ TqvHIDEvent::TqvHIDEvent(Platform& platform) {
   };
   window_ = std::make_unique<DeviceChangeWindow>(
       platform, FUsbGuid,
-      DeviceChangeWindow::Handlers{raise(&TqvHIDEvent::OnDeviceArrival), raise(&TqvHIDEvent::OnDeviceRemove),
+      DeviceChangeWindow::Handlers{raise(&TqvHIDEvent::OnDeviceArrival),
+                                   [r = raise(&TqvHIDEvent::OnDeviceRemove)](const std::string&) { r(); },
                                    raise(&TqvHIDEvent::OnDeviceChange), raise(&TqvHIDEvent::OnDeviceArrival)});
 }
 
@@ -96,21 +99,28 @@ TqvHIDEventEx::TqvHIDEventEx(Platform& platform) : platform_(platform) {
     r();
     Scan(ScanMode::Arrival);
   };
-  handlers.removal = [this, r = raise(&TqvHIDEventEx::OnDeviceRemove)] {
+  handlers.removal = [this, r = raise(&TqvHIDEventEx::OnDeviceRemove)](const std::string& devicePath) {
     r();
-    Scan(ScanMode::Removal);
+    Scan(ScanMode::Removal, devicePath);
   };
   handlers.treeChanged = raise(&TqvHIDEventEx::OnDeviceChange);
   handlers.startTimer = raise(&TqvHIDEventEx::OnDeviceArrival);
   window_ = std::make_unique<DeviceChangeWindow>(platform_, FUsbGuid, std::move(handlers));
 }
 
-void TqvHIDEventEx::Scan(ScanMode mode) {
+void TqvHIDEventEx::Scan(ScanMode mode, const std::string& removedPath) {
   const auto interfaces = platform_.hid.PresentInterfaces(FHidGuid);
   if (!interfaces) return;
   std::vector<std::string> collected;
+  // The first two hardware IDs of an interface that the removal notification
+  // names but that is present: it went and came back before the
+  // notification was handled, which the lists alone cannot tell.
+  std::vector<std::string> back;
   for (const HidInterface& item : *interfaces) {
     if (!item.detailSizeKnown || item.hardwareIds.empty()) continue;
+    if (!removedPath.empty() && EqualsIgnoreCase(item.devicePath, removedPath)) {
+      back.assign(item.hardwareIds.begin(), item.hardwareIds.begin() + std::min<std::size_t>(2, item.hardwareIds.size()));
+    }
     if (ContainsIgnoreCase(collected, item.hardwareIds[0])) continue;
     collected.push_back(item.hardwareIds[0]);
     if (item.hardwareIds.size() > 1) collected.push_back(item.hardwareIds[1]);
@@ -124,6 +134,9 @@ void TqvHIDEventEx::Scan(ScanMode mode) {
         removed.push_back(FPresentDevices[i]);
         FPresentDevices.erase(FPresentDevices.begin() + static_cast<std::ptrdiff_t>(i));
       }
+    }
+    for (const std::string& id : back) {
+      if (!ContainsIgnoreCase(removed, id)) removed.push_back(id);
     }
     if (OnPresentDeviceRemoval && !removed.empty()) OnPresentDeviceRemoval(removed);
     return;

@@ -27,7 +27,8 @@ class DeviceChangeWindow {
  public:
   struct Handlers {
     std::function<void()> arrival;
-    std::function<void()> removal;
+    // With the removed interface's path from the notification.
+    std::function<void(const std::string& devicePath)> removal;
     std::function<void()> treeChanged;
     std::function<void()> startTimer;
   };
@@ -99,7 +100,8 @@ class TqvHIDEventEx {
 
  private:
   enum class ScanMode { Seed, Arrival, Removal };
-  void Scan(ScanMode mode);
+  // `removedPath`: the interface a removal notification named.
+  void Scan(ScanMode mode, const std::string& removedPath = {});
 
   Platform& platform_;
   std::unique_ptr<DeviceChangeWindow> window_;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/text.h"
+#include "device/cpi_steps.h"
 #include "platform/error_codes.h"
 #include "support/ini_file.h"
 
@@ -300,15 +301,11 @@ void SetCurrentCpi(TqvSTDCommand& Command, std::uint16_t Cpi) {
 }
 
 void ComputeCpiRates(CPI_UNIT& CpiUnit) {
-  auto rate = [](std::uint32_t set, std::uint32_t hardware) {
-    const std::uint64_t r = std::uint64_t(set) * 100 / hardware;
-    return static_cast<std::int16_t>(std::min<std::uint64_t>(r, 32767));
-  };
   for (int i = 0; i < 10; ++i) {
     const TCPISTAGE& hw = CpiUnit.HWCpi[i];
     const TCPISTAGE& st = CpiUnit.STCpi[i];
     if (hw.X != 0 && hw.Y != 0) {
-      CpiUnit.XYCpiRate[i] = {rate(st.X, hw.X), rate(st.Y, hw.Y)};
+      CpiUnit.XYCpiRate[i] = {CpiRate(st.X, hw.X), CpiRate(st.Y, hw.Y)};
     } else {
       CpiUnit.XYCpiRate[i] = {0, 0};
     }

@@ -415,17 +415,13 @@ void TqvHook::RecordKeyboardMacroKey() {
   // The slot is taken over first: the old recording's callback no longer
   // runs when its items are freed.
   StopHookKeyboard();
-  ClearItems(FMacroKeyList);
+  TakeItems(FMacroKeyList);  // freed here
   EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::MacroKeyRecordProc>);
 }
 
 void TqvHook::StopRecordKeyboardMacroKey() {
   StopHookKeyboard();
-  TMacroKeyList items;
-  {
-    std::lock_guard lock(FItemLock);
-    items.items.swap(FMacroKeyList.items);
-  }
+  TMacroKeyList items = TakeItems(FMacroKeyList);
   if (OnStopRecordKeyboardMacroKey) OnStopRecordKeyboardMacroKey(items);
   // What the handler did not take is freed, also without a handler.
 }
@@ -435,7 +431,7 @@ void TqvHook::RecordKeyboardMacroKeyEx() {
   FLastMacroKey = {};
   FTotalMacroTime = 0;
   FAllKeyState.fill(0);
-  ClearItems(FMacroKeyList);
+  TakeItems(FMacroKeyList);  // freed here
   EnableKeyboardSlot(&TqvHook::KeyboardRecordCallback<&TqvHook::MacroKeyExRecordProc>);
 }
 
@@ -443,7 +439,7 @@ void TqvHook::StopRecordKeyboardMacroKeyEx() { StopRecordKeyboardMacroKey(); }
 
 void TqvHook::RecordMouseMacro() {
   StopHookMouse();
-  ClearItems(FMouseMacroKeyList);
+  TakeItems(FMouseMacroKeyList);  // freed here
   FLastTimeMouseMacro = 0;
   EnableMouseSlot(&TqvHook::MouseRecordCallback);
 }
@@ -454,12 +450,11 @@ void TqvHook::StopRecordMouseMacro() {
 }
 
 template <typename T>
-void TqvHook::ClearItems(THookObjectList<T>& list) {
-  THookObjectList<T> gone;
-  {
-    std::lock_guard lock(FItemLock);
-    gone.items.swap(list.items);
-  }
+THookObjectList<T> TqvHook::TakeItems(THookObjectList<T>& list) {
+  THookObjectList<T> taken;
+  std::lock_guard lock(FItemLock);
+  taken.items.swap(list.items);
+  return taken;
 }
 
 // ---- recording: the events ------------------------------------------------------------

@@ -327,9 +327,10 @@ class TqvHook {
   void EnableMouseSlot(HookLibraryCallback callback);
   void AppendMacroKey(std::uint16_t type, std::uint16_t state, std::uint16_t value, std::uint16_t extended);
   void AppendMouseMacroKey(const TMOUSEMACROKEY& item);
-  // Empties an item list and frees its items.
+  // Empties an item list under the item lock and hands its items over (a
+  // caller that drops them frees them outside the lock).
   template <typename T>
-  void ClearItems(THookObjectList<T>& list);
+  THookObjectList<T> TakeItems(THookObjectList<T>& list);
 
   Platform& platform_;
   bool FDLLLoaded = false;

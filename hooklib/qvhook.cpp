@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "platform/hook_library.h"  // the callback the owner hands over
+#include "platform/win32/win32_libraries.h"
 
 namespace {
 
@@ -126,15 +127,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // wtsapi32.dll is loaded here, by the hook thread, not with the library: a
 // program that never enables a hook does not load it.
 void RegisterForSessionChanges(HWND window) {
-  wchar_t path[MAX_PATH] = {};
-  const UINT n = GetSystemDirectoryW(path, MAX_PATH - 16);
-  if (n == 0 || n >= MAX_PATH - 16) return;
-  lstrcatW(path, L"\\wtsapi32.dll");
-  HMODULE wtsapi = LoadLibraryW(path);  // stays loaded with the thread
-  if (wtsapi == nullptr) return;
   using Register = BOOL(WINAPI*)(HWND, DWORD);
-  const auto registerNotification = reinterpret_cast<Register>(
-      reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSRegisterSessionNotification")));
+  // The library stays loaded with the thread.
+  const auto registerNotification =
+      zr::win32::SystemFunction<Register>(L"wtsapi32.dll", "WTSRegisterSessionNotification");
   if (registerNotification != nullptr) registerNotification(window, NOTIFY_FOR_THIS_SESSION);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "common/guid.h"
 #include "platform/windowing.h"
@@ -41,6 +42,9 @@ class DeviceNotifications {
   // The device type in the header that lParam of an arrival or removal
   // points to; 0 when lParam points to none.
   virtual std::uint32_t BroadcastDeviceType(std::intptr_t lParam) = 0;
+  // The interface's path (the record's name) when lParam points to a
+  // device-interface record; empty otherwise.
+  virtual std::string BroadcastDevicePath(std::intptr_t lParam) = 0;
 };
 
 }  // namespace zr

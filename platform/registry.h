@@ -47,6 +47,9 @@ class Registry {
   // Opens `path` below `root` with full access, creating it when missing;
   // null when it can be neither opened nor created.
   virtual std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) = 0;
+  // Opens an existing key for reading only (its values cannot be written
+  // through it); null when it does not exist or may not be read.
+  virtual std::unique_ptr<RegistryKey> OpenKeyForReading(RegistryRoot root, std::string_view path) = 0;
   // Whether `path` exists below `root`; nothing is created.
   virtual bool KeyExists(RegistryRoot root, std::string_view path) const = 0;
 };

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "device/cpi_steps.h"
+#include "profile/cpi_level.h"
 #include "profile/catalogue.h"
 #include "profile/dm.h"
 
@@ -45,8 +45,7 @@ void SetFactoryCpiLevels(TMOUSECONFIGINFO& c) {
   constexpr std::uint16_t kLevels[4] = {400, 800, 1600, 3500};
   for (int i = 0; i < 4; ++i) {
     c.CPIState[i] = {kLevels[i], kLevels[i], 1};
-    const auto step = static_cast<std::uint16_t>(SnapCpiToStep(MaxCpi(c.CPIState[i].X, c.CPIState[i].Y)));
-    c.HWCPIState[i] = {step, step, c.CPIState[i].Enabled};
+    c.HWCPIState[i] = SensorStepOf(c.CPIState[i]);
   }
 }
 

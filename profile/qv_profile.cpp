@@ -47,7 +47,9 @@ bool TqvProfile::RegistryUsable() const {
 bool TqvProfile::LoadStreamFromRegistry() {
   if (!Continue(OnBeforeLoadFromRegistry)) return false;
   if (!RegistryUsable()) return false;
-  const auto key = platform_.registry.OpenOrCreateKey(rootKey_, keyPath_);
+  auto key = platform_.registry.OpenOrCreateKey(rootKey_, keyPath_);
+  // A key that this user may only read still holds the user's records.
+  if (!key) key = platform_.registry.OpenKeyForReading(rootKey_, keyPath_);
   if (!key) return false;
   const auto info = key->QueryValue(fileName_);
   if (!info) return false;
@@ -75,7 +77,11 @@ bool TqvProfile::SaveStreamToRegistry() {
   if (!Continue(OnBeforeSaveToRegistry)) return false;
   if (!RegistryUsable()) return false;
   const auto key = platform_.registry.OpenOrCreateKey(rootKey_, keyPath_);
-  if (!key) return false;
+  if (!key) {
+    platform_.system.DebugOutput("registry key " + keyPath_ + " cannot be opened for writing; " + fileName_ +
+                                 " is not saved");
+    return false;
+  }
   if (!MayWriteValue(*key)) return false;
   const IoResult r = key->WriteBinary(fileName_, FMemoryStream);
   if (!r.ok) throw StorageError("registry value " + keyPath_ + "\\" + fileName_ + " cannot be written: " + r.error);

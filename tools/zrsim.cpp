@@ -16,43 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "tools/zrsim_protocol.h"
+#include "tools/zrsim_client.h"
 
 namespace {
-
-std::string refusal;
-
-LRESULT CALLBACK ReplyProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
-  if (msg == WM_COPYDATA) {
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(l);
-    if (data != nullptr && data->dwData == zr::kZrSimRefusal) {
-      refusal.assign(static_cast<const char*>(data->lpData), data->cbData);
-    }
-    return 1;
-  }
-  return DefWindowProcW(hwnd, msg, w, l);
-}
 
 std::string Utf8(const wchar_t* text) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
   std::string out(n > 0 ? n - 1 : 0, '\0');
   if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
   return out;
-}
-
-// Hands one command line to the simulation: 0 taken, 1 refused, 3 no answer.
-int Send(HWND target, HWND reply, const std::string& line) {
-  refusal.clear();
-  COPYDATASTRUCT data{zr::kZrSimCommand, static_cast<DWORD>(line.size()), const_cast<char*>(line.data())};
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(reply), reinterpret_cast<LPARAM>(&data),
-                           SMTO_NORMAL, 30000, &result)) {
-    std::fputs("zrsim: zrmon-sim.exe did not answer\n", stderr);
-    return 3;
-  }
-  if (result == 1) return 0;
-  std::fprintf(stderr, "zrsim: not taken: %s\n", refusal.empty() ? line.c_str() : refusal.c_str());
-  return 1;
 }
 
 }  // namespace
@@ -77,18 +49,12 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
 
-  const std::wstring controlClass(zr::kZrSimControlClass, zr::kZrSimControlClass + sizeof zr::kZrSimControlClass - 1);
-  HWND target = FindWindowW(controlClass.c_str(), nullptr);
+  HWND target = zr::SimClient::FindControl();
   if (target == nullptr) {
     std::fputs("zrsim: zrmon-sim.exe is not running\n", stderr);
     return 3;
   }
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = ReplyProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"zrsim.Reply";
-  RegisterClassW(&wc);
-  HWND reply = CreateWindowW(L"zrsim.Reply", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  zr::SimClient client;
 
   for (const std::string& line : lines) {
     unsigned ms = 0;
@@ -97,7 +63,17 @@ int wmain(int argc, wchar_t** argv) {
       Sleep(ms);
       continue;
     }
-    if (const int rc = Send(target, reply, line); rc != 0) return rc;
+    std::string refusal;
+    switch (client.Send(target, line, refusal)) {
+      case zr::SimClient::Result::Taken:
+        break;
+      case zr::SimClient::Result::Refused:
+        std::fprintf(stderr, "zrsim: not taken: %s\n", refusal.c_str());
+        return 1;
+      case zr::SimClient::Result::NoAnswer:
+        std::fputs("zrsim: zrmon-sim.exe did not answer\n", stderr);
+        return 3;
+    }
   }
   return 0;
 }

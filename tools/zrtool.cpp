@@ -188,17 +188,11 @@ int FrontWindow() {
   return 0;
 }
 
-BOOL CALLBACK PrintControlText(HWND h, LPARAM) {
+// Prints a control's text, if any, behind the prefix (a const char*) given.
+BOOL CALLBACK PrintControlText(HWND h, LPARAM prefix) {
   wchar_t text[1024] = {};
-  SendMessageTimeoutW(h, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr);
-  if (text[0] != 0) std::printf("%s\n", Utf8(text).c_str());
-  return TRUE;
-}
-
-BOOL CALLBACK PrintIndentedControlText(HWND h, LPARAM) {
-  wchar_t text[1024] = {};
-  SendMessageTimeoutW(h, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
-  if (text[0] != 0) std::printf("  %s\n", Utf8(text).c_str());
+  SendMessageTimeoutW(h, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  if (text[0] != 0) std::printf("%s%s\n", reinterpret_cast<const char*>(prefix), Utf8(text).c_str());
   return TRUE;
 }
 
@@ -209,7 +203,7 @@ BOOL CALLBACK PrintDialog(HWND h, LPARAM found) {
   wchar_t caption[512] = {};
   GetWindowTextW(h, caption, 511);
   std::printf("dialog \"%s\"\n", Utf8(caption).c_str());
-  EnumChildWindows(h, PrintIndentedControlText, 0);
+  EnumChildWindows(h, PrintControlText, reinterpret_cast<LPARAM>("  "));
   ++*reinterpret_cast<int*>(found);
   return TRUE;
 }
@@ -381,7 +375,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"dialog-texts") {
     HWND dialog = FindWindowW(L"#32770", name);
     if (dialog == nullptr) return 1;
-    EnumChildWindows(dialog, PrintControlText, 0);
+    EnumChildWindows(dialog, PrintControlText, reinterpret_cast<LPARAM>(""));
     return 0;
   }
   if (cmd == L"visible-texts") {

@@ -392,6 +392,20 @@ std::uint32_t SimNotifications::BroadcastDeviceType(std::intptr_t lParam) {
   return header.dbch_devicetype;
 }
 
+std::string SimNotifications::BroadcastDevicePath(std::intptr_t lParam) {
+  if (BroadcastDeviceType(lParam) != kDbtDevtypDeviceInterface) return {};
+  // The name follows the record, as in the platform's record.
+  DevBroadcastHeader header;
+  std::memcpy(&header, reinterpret_cast<const void*>(lParam), sizeof header);
+  const auto* name = reinterpret_cast<const char16_t*>(lParam + sizeof(DevBroadcastDeviceInterface));
+  const std::size_t most = header.dbch_size > sizeof(DevBroadcastDeviceInterface)
+                               ? (header.dbch_size - sizeof(DevBroadcastDeviceInterface)) / 2
+                               : 0;
+  std::u16string text;
+  for (std::size_t i = 0; i < most && name[i] != 0; ++i) text += name[i];
+  return Utf16ToUtf8(text);
+}
+
 // ---- the models ---------------------------------------------------------------------------------
 
 SimDevices::SimDevices(SimKernel& kernel) : kernel_(kernel), memory_(kMemorySize, 0) {}

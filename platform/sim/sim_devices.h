@@ -76,6 +76,7 @@ class SimNotifications final : public DeviceNotifications {
   explicit SimNotifications(SimDevices& devices) : devices_(devices) {}
   bool RegisterForDeviceInterfaces(WindowHandle window, const Guid& interfaceClass) override;
   std::uint32_t BroadcastDeviceType(std::intptr_t lParam) override;
+  std::string BroadcastDevicePath(std::intptr_t lParam) override;
 
  private:
   SimDevices& devices_;

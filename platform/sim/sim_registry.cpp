@@ -13,6 +13,14 @@ std::string NormKeyPath(std::string_view path) {
   return p;
 }
 
+// Whether `id` is one of `ids` or lies below one of them.
+bool AtOrBelow(const std::set<std::string>& ids, const std::string& id) {
+  for (const auto& d : ids) {
+    if (id == d || id.rfind(d + "\\", 0) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string SimRegistry::KeyId(RegistryRoot root, std::string_view path) {
@@ -21,7 +29,8 @@ std::string SimRegistry::KeyId(RegistryRoot root, std::string_view path) {
 
 class SimRegistryKey final : public RegistryKey {
  public:
-  SimRegistryKey(SimRegistry& reg, std::string id) : reg_(reg), id_(std::move(id)) {}
+  SimRegistryKey(SimRegistry& reg, std::string id, bool writable = true)
+      : reg_(reg), id_(std::move(id)), writable_(writable) {}
 
   std::optional<RegistryValueInfo> QueryValue(std::string_view name) override {
     const auto* v = Find(name);
@@ -37,6 +46,7 @@ class SimRegistryKey final : public RegistryKey {
     return IoResult::Success();
   }
   IoResult WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes) override {
+    if (!writable_) return IoResult::Failure("access denied");
     if (reg_.failWrites_ > 0) {
       --reg_.failWrites_;
       return IoResult::Failure("registry write refused");
@@ -56,14 +66,13 @@ class SimRegistryKey final : public RegistryKey {
   }
   SimRegistry& reg_;
   std::string id_;
+  bool writable_;
 };
 
 std::unique_ptr<RegistryKey> SimRegistry::OpenOrCreateKey(RegistryRoot root, std::string_view path) {
   if (root != kHkeyCurrentUser && root != kHkeyLocalMachine) return nullptr;
   const std::string id = KeyId(root, path);
-  for (const auto& d : denied_) {
-    if (id == d || id.rfind(d + "\\", 0) == 0) return nullptr;
-  }
+  if (AtOrBelow(denied_, id) || AtOrBelow(readOnly_, id)) return nullptr;
   // Like the platform, creating a key creates the keys above it.
   std::string partial = std::to_string(root);
   const std::string norm = NormKeyPath(path);
@@ -77,6 +86,12 @@ std::unique_ptr<RegistryKey> SimRegistry::OpenOrCreateKey(RegistryRoot root, std
   }
   keys_[id];
   return std::make_unique<SimRegistryKey>(*this, id);
+}
+
+std::unique_ptr<RegistryKey> SimRegistry::OpenKeyForReading(RegistryRoot root, std::string_view path) {
+  const std::string id = KeyId(root, path);
+  if (keys_.count(id) == 0 || AtOrBelow(denied_, id)) return nullptr;
+  return std::make_unique<SimRegistryKey>(*this, id, false);
 }
 
 bool SimRegistry::KeyExists(RegistryRoot root, std::string_view path) const {
@@ -120,5 +135,13 @@ std::vector<std::string> SimRegistry::ValueNames(RegistryRoot root, std::string_
 }
 
 void SimRegistry::DenyKey(RegistryRoot root, std::string_view path) { denied_.insert(KeyId(root, path)); }
+
+void SimRegistry::SetReadOnly(RegistryRoot root, std::string_view path, bool readOnly) {
+  if (readOnly) {
+    readOnly_.insert(KeyId(root, path));
+  } else {
+    readOnly_.erase(KeyId(root, path));
+  }
+}
 
 }  // namespace zr::sim

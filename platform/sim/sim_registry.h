@@ -30,6 +30,7 @@ class SimRegistry final : public Registry {
   };
 
   std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
+  std::unique_ptr<RegistryKey> OpenKeyForReading(RegistryRoot root, std::string_view path) override;
 
   bool KeyExists(RegistryRoot root, std::string_view path) const override;
 
@@ -43,6 +44,10 @@ class SimRegistry final : public Registry {
   std::vector<std::string> ValueNames(RegistryRoot root, std::string_view path) const;
   // Keys below this path can be neither opened nor created.
   void DenyKey(RegistryRoot root, std::string_view path);
+  // Keys below this path may be read but not written (their access list):
+  // opening one with full access fails, as does every write through a key
+  // opened for reading.
+  void SetReadOnly(RegistryRoot root, std::string_view path, bool readOnly = true);
   // The next `count` value writes fail.
   void FailWrites(int count) { failWrites_ = count; }
   // The value exists but reading its data fails (until it is written).
@@ -57,6 +62,7 @@ class SimRegistry final : public Registry {
   static std::string KeyId(RegistryRoot root, std::string_view path);
   std::map<std::string, Key> keys_;  // by lower-case root\path
   std::set<std::string> denied_;
+  std::set<std::string> readOnly_;
   int failWrites_ = 0;
 };
 

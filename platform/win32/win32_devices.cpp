@@ -14,6 +14,7 @@
 
 #include "common/text.h"
 #include "platform/error_codes.h"
+#include "platform/win32/win32_libraries.h"
 #include "platform/win32/win32_text.h"
 
 namespace zr::win32 {
@@ -121,15 +122,7 @@ struct HidLibraries {
 // the walk is done. Devices come and go rarely; loaded for good, the two
 // would stay resident for the whole session.
 struct SetupLibraries {
-  SetupLibraries() = default;
-  SetupLibraries(const SetupLibraries&) = delete;
-  SetupLibraries& operator=(const SetupLibraries&) = delete;
-  ~SetupLibraries() {
-    if (cfgmgr32 != nullptr) FreeLibrary(cfgmgr32);
-    if (setupapi != nullptr) FreeLibrary(setupapi);
-  }
-
-  HMODULE setupapi = nullptr;
+  LibraryUse setupapi{L"setupapi.dll"};
   decltype(&::SetupDiGetClassDevsW) GetClassDevs = nullptr;
   decltype(&::SetupDiEnumDeviceInterfaces) EnumDeviceInterfaces = nullptr;
   decltype(&::SetupDiGetDeviceInterfaceDetailW) GetDeviceInterfaceDetail = nullptr;
@@ -139,7 +132,7 @@ struct SetupLibraries {
   decltype(&::SetupDiSetDeviceRegistryPropertyW) SetDeviceRegistryProperty = nullptr;
   decltype(&::SetupDiSetClassInstallParamsW) SetClassInstallParams = nullptr;
   decltype(&::SetupDiCallClassInstaller) CallClassInstaller = nullptr;
-  HMODULE cfgmgr32 = nullptr;
+  LibraryUse cfgmgr32{L"cfgmgr32.dll"};
   decltype(&::CM_Get_DevNode_Status) GetDevNodeStatus = nullptr;
 
   bool InterfacesUsable() const {
@@ -153,14 +146,17 @@ namespace {
 
 template <class F>
 void Lookup(HMODULE module, const char* name, F& out) {
-  if (module == nullptr) return;
-  // Through the generic function pointer type, which converts to any other.
-  out = reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+  out = FunctionOf<F>(module, name);
+}
+
+template <class F>
+void Lookup(const LibraryUse& library, const char* name, F& out) {
+  out = library.Function<F>(name);
 }
 
 std::shared_ptr<const HidLibraries> LoadHidLibrary() {
   auto l = std::make_shared<HidLibraries>();
-  l->hid = LoadLibraryW(L"hid.dll");
+  l->hid = LoadSystemLibrary(L"hid.dll");
   Lookup(l->hid, "HidD_GetHidGuid", l->GetHidGuid);
   Lookup(l->hid, "HidD_GetAttributes", l->GetAttributes);
   Lookup(l->hid, "HidD_GetPreparsedData", l->GetPreparsedData);
@@ -175,7 +171,6 @@ std::shared_ptr<const HidLibraries> LoadHidLibrary() {
 
 std::shared_ptr<const SetupLibraries> LoadSetupLibraries() {
   auto l = std::make_shared<SetupLibraries>();
-  l->setupapi = LoadLibraryW(L"setupapi.dll");
   Lookup(l->setupapi, "SetupDiGetClassDevsW", l->GetClassDevs);
   Lookup(l->setupapi, "SetupDiEnumDeviceInterfaces", l->EnumDeviceInterfaces);
   Lookup(l->setupapi, "SetupDiGetDeviceInterfaceDetailW", l->GetDeviceInterfaceDetail);
@@ -185,7 +180,6 @@ std::shared_ptr<const SetupLibraries> LoadSetupLibraries() {
   Lookup(l->setupapi, "SetupDiSetDeviceRegistryPropertyW", l->SetDeviceRegistryProperty);
   Lookup(l->setupapi, "SetupDiSetClassInstallParamsW", l->SetClassInstallParams);
   Lookup(l->setupapi, "SetupDiCallClassInstaller", l->CallClassInstaller);
-  l->cfgmgr32 = LoadLibraryW(L"cfgmgr32.dll");
   Lookup(l->cfgmgr32, "CM_Get_DevNode_Status", l->GetDevNodeStatus);
   return l;
 }
@@ -527,6 +521,14 @@ bool Win32Notifications::RegisterForDeviceInterfaces(WindowHandle window, const 
 std::uint32_t Win32Notifications::BroadcastDeviceType(std::intptr_t lParam) {
   if (lParam == 0 || lParam == -1) return 0;
   return reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_devicetype;
+}
+
+std::string Win32Notifications::BroadcastDevicePath(std::intptr_t lParam) {
+  if (BroadcastDeviceType(lParam) != DBT_DEVTYP_DEVICEINTERFACE) return {};
+  const auto* record = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(lParam);
+  const std::size_t offset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+  const std::size_t most = record->dbcc_size > offset ? (record->dbcc_size - offset) / sizeof(wchar_t) : 0;
+  return Narrow(std::wstring(record->dbcc_name, wcsnlen(record->dbcc_name, most)));
 }
 
 // ---- control devices -------------------------------------------------------------------------------

@@ -35,7 +35,6 @@ class Win32Kernel final : public Kernel {
 };
 
 struct HidLibraries;
-struct SetupLibraries;
 
 class Win32Hid final : public HidPort {
  public:
@@ -70,6 +69,7 @@ class Win32Notifications final : public DeviceNotifications {
  public:
   bool RegisterForDeviceInterfaces(WindowHandle window, const Guid& interfaceClass) override;
   std::uint32_t BroadcastDeviceType(std::intptr_t lParam) override;
+  std::string BroadcastDevicePath(std::intptr_t lParam) override;
 };
 
 class Win32ControlDevices final : public ControlDevices {

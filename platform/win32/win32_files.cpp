@@ -49,6 +49,13 @@ struct Handle {
   }
 };
 
+// Windows refuses to replace a file marked read-only (access denied); Wine
+// would replace it, so the adapter refuses on both.
+bool IsReadOnlyFile(const std::wstring& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0 && (a & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 }  // namespace
 
 bool Win32Files::FileExists(std::string_view path) {
@@ -120,6 +127,7 @@ IoResult Win32Files::ReplaceFile(std::string_view path, std::span<const std::uin
   const std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
   const std::wstring temp = folder + L"~zr" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                             std::to_wstring(GetTickCount()) + L".tmp";
+  if (IsReadOnlyFile(target)) return IoResult::Failure(ErrorText(ERROR_ACCESS_DENIED));
   {
     Handle f;
     f.h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -184,6 +192,10 @@ std::optional<std::uint64_t> Win32Files::FileSize(std::string_view path) {
 
 bool Win32Files::MoveFileReplacing(std::string_view source, std::string_view target) {
   const std::wstring from = Widen(source), to = Widen(target);
+  if (IsReadOnlyFile(to)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 

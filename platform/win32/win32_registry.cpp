@@ -90,4 +90,12 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreateKey(RegistryRoot root, s
   return std::make_unique<Win32RegistryKey>(key);
 }
 
+std::unique_ptr<RegistryKey> Win32Registry::OpenKeyForReading(RegistryRoot root, std::string_view path) {
+  HKEY rootKey = RootHandle(root);
+  if (rootKey == nullptr) return nullptr;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(rootKey, RelativeKeyPath(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return nullptr;
+  return std::make_unique<Win32RegistryKey>(key);
+}
+
 }  // namespace zr::win32

@@ -13,6 +13,7 @@ namespace zr::win32 {
 class Win32Registry final : public Registry {
  public:
   std::unique_ptr<RegistryKey> OpenOrCreateKey(RegistryRoot root, std::string_view path) override;
+  std::unique_ptr<RegistryKey> OpenKeyForReading(RegistryRoot root, std::string_view path) override;
   bool KeyExists(RegistryRoot root, std::string_view path) const override;
 };
 

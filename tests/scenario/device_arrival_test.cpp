@@ -303,6 +303,22 @@ TEST_F(DeviceArrival, AReaderLostWhileTheMouseStaysThroughAnotherCollectionChang
   EXPECT_EQ(form.qvHIDData1->RunningReaders(), 1);
 }
 
+// Pulled out and back before the monitor handled the notifications: the
+// present interfaces then show no change, but the removal names the
+// collection whose reader is gone.
+TEST_F(DeviceArrival, TheMouseBackBeforeItsNotificationsIsCheckedAndPushedOnce) {
+  Include({kVendorId});
+  world.devices.Plug();
+  auto& form = Start();
+  const std::uint64_t back = world.Now();
+  world.devices.Unplug();
+  world.devices.Plug();
+  world.AdvanceBy(10000);
+  EXPECT_EQ(Times("reader-open", back), (std::vector<std::uint64_t>{back + kCheckPush}));
+  EXPECT_EQ(Times("ioctl 80008004", back), (std::vector<std::uint64_t>{back + kCheckPush}));
+  EXPECT_EQ(form.qvHIDData1->RunningReaders(), 1);
+}
+
 TEST_F(DeviceArrival, TheEndReleasesTheCpiScalingAndStopsTheReader) {
   Include({kVendorId});
   world.devices.Plug();

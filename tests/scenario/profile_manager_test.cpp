@@ -674,6 +674,32 @@ TEST_F(ProfileManager, AKeyThatCannotBeOpenedLeavesFactoryValuesInMemory) {
   EXPECT_EQ(File("Profile5.pfd").size(), 109896u);
 }
 
+TEST_F(ProfileManager, AKeyThatMayOnlyBeReadGivesItsRecordsAndTakesNoSaveUntilWritable) {
+  Create();
+  // The user's group record: group 1 current, on slot 3.
+  auto group = As<TProfileSettingGroup>(*Value("ProfileSettingGroup.pfd"));
+  group->CurrentProfileGroup = 1;
+  group->ProfileIndexOfProfileGroup[1] = 3;
+  world.registry.SetValue(kHkeyCurrentUser, kKey, "ProfileSettingGroup.pfd", kRegBinary, BytesOf(*group));
+  world.registry.SetReadOnly(kHkeyCurrentUser, kKey);
+  const int writes = world.registry.writes;
+
+  auto dm = Create();
+  dm->LoadProfileGroupSettingInfoFromRegistry();
+  EXPECT_EQ(BytesOf(dm->FProfileSettingGroup), BytesOf(*group));
+  EXPECT_EQ(dm->FProfileIndex, 3);
+  dm->SwitchToProfileGroup(0);
+  dm->SaveProfileGroupSettingInfoToRegistry();
+  EXPECT_EQ(world.registry.writes, writes);
+  EXPECT_TRUE(process.HasDebugLineContaining("cannot be opened for writing"));
+
+  // Writable again: the record read is stored with the new selection.
+  world.registry.SetReadOnly(kHkeyCurrentUser, kKey, false);
+  dm->SaveProfileGroupSettingInfoToRegistry();
+  group->CurrentProfileGroup = 0;
+  EXPECT_EQ(*Value("ProfileSettingGroup.pfd"), BytesOf(*group));
+}
+
 TEST_F(ProfileManager, NoDocumentsFolderStillStarts) {
   world.files.documents = "";
   auto dm = Create();

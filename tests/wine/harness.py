@@ -11,6 +11,7 @@ import os
 import re
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -28,6 +29,8 @@ BASE_PREFIX = os.path.join(WORK, "base-prefix-win" + BITS)
 BASE_HOME = os.path.join(WORK, "base-home-win" + BITS)
 WRAPPERS = os.path.join(WORK, "wine64-bin")
 BOUND = 60.0  # seconds any single wait may take before the test fails
+PROFILE_KEY = "HKCU\\software\\software\\DAvezodev"  # the profile records' key, as config.ini ships
+LANGUAGE_INDEX = 30956  # CurrentLanguage in ALLPROFILE.pfd
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
@@ -412,7 +415,14 @@ class WineMachine:
             raise AssertionError("reg import failed (exit %d): %r %r" % (r.returncode, r.stdout[-300:],
                                                                          r.stderr[-300:]))
 
-    def forget_profiles(self, key="HKCU\\software\\software\\DAvezodev"):
+    def set_stored_language(self, index, key=PROFILE_KEY):
+        """CurrentLanguage of the stored global settings (ALLPROFILE.pfd), as
+        the configuration program stores it."""
+        data = bytearray(self.reg_export(key)["ALLPROFILE.pfd"][1])
+        struct.pack_into("<i", data, LANGUAGE_INDEX, index)
+        self.reg_set_binary(key, "ALLPROFILE.pfd", bytes(data))
+
+    def forget_profiles(self, key=PROFILE_KEY):
         """Removes the stored profile records (the documents folder's Profile
         folder and the registry key), as before a first start; returns the
         folder's Linux path."""

@@ -135,7 +135,7 @@ class LanguageEditor(TrayMachine):
         # stored index 0 (a first start's) selects the saved one.
         monitor = self.start_monitor()
         self.assert_hint("Pilote de souris")
-        self.set_stored_language(2)  # "US"
+        self.machine.set_stored_language(2)  # "US"
         self.machine.tool("post", "ZEDEZAVadi", 7037)  # reload the settings
         self.assert_hint("Gaming Mouse Driver")
         self.end_monitor(monitor)

@@ -107,14 +107,20 @@ class RunCommand:
         self.reader.join(timeout=harness.BOUND)
 
     def kill(self):
+        """After a failed test: the command's own end first (SIGTERM), then
+        by force whatever of it is left."""
         if self.process.poll() is None:
-            os.killpg(self.process.pid, signal.SIGKILL)
-        if self.mark:
-            for pid in marked(self.mark):
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except OSError:
-                    pass
+            self.find_mark()
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(timeout=END)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+        for pid in marked(self.mark) if self.mark else []:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
 
 
 class RunCommandTest(unittest.TestCase):

@@ -2,7 +2,6 @@
 language, the configuration program started or brought to the front, Exit,
 and a language change announced by the configuration program."""
 import os
-import struct
 import subprocess
 
 import harness
@@ -10,7 +9,6 @@ import harness
 WM_MONITOR_CLOSED = 7036
 WM_RELOAD_SETTINGS = 7037
 PEER_SEND = 0x8001  # the peer sends wParam's message to the monitor
-KEY = r"HKCU\software\software\DAvezodev"
 
 CH = {"hint": "游戏鼠标驱动程序", "title": "游戏鼠标监视器", "menu": ["设置", "退出"]}
 US = {"hint": "Gaming Mouse Driver", "title": "Gaming Mouse Monitor", "menu": ["Config", "Exit"]}
@@ -104,12 +102,6 @@ class TrayMachine(harness.WineTestCase):
         import shutil
         shutil.copy(self.machine.tool_path("zrcfgpeer.exe"), self.machine.c_path(self.folder + "\\zrCfg.exe"))
 
-    def set_stored_language(self, index):
-        _, data = self.machine.reg_export(KEY)["ALLPROFILE.pfd"]
-        data = bytearray(data)
-        struct.pack_into("<i", data, 30956, index)
-        self.machine.reg_set_binary(KEY, "ALLPROFILE.pfd", bytes(data))
-
     def start_monitor(self):
         monitor = self.machine.start(self.exe)
         self.machine.wait_window("ZEDEZAVadi")
@@ -130,7 +122,7 @@ class TrayLanguage(TrayMachine):
         self.assert_menu_shows(CH["menu"])  # Config and Exit, no About
 
         peer = self.start_peer()
-        self.set_stored_language(1)
+        self.machine.set_stored_language(1)
         self.machine.tool("post", "TZRCFGMain", PEER_SEND, WM_RELOAD_SETTINGS)
         harness.wait_for(lambda: "sent %d 0" % WM_RELOAD_SETTINGS in self.peer_lines(), "the reload to be sent")
         self.assert_hint(US["hint"])
