@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "platform/error_codes.h"
 #include "support/ini_file.h"
+#include "support/main_thread_hand_offs.h"
 
 namespace zr {
 
@@ -33,9 +34,9 @@ struct ReaderShared {
   std::array<std::uint16_t, kMaxUsages> previousUsages{};
 
   // Readers between their check of `component` and the end of their
-  // hand-off to the main thread (guarded by `mutex`): the component waits
-  // for them when it goes, so that none reaches the platform afterwards.
-  int handingOff = 0;
+  // hand-off to the main thread: the component waits for them when it goes,
+  // so that none reaches the platform afterwards.
+  MainThreadHandOffs handOffs;
 
   std::atomic<int> running{0};
   std::atomic<std::uint64_t> wakeUps{0};
@@ -92,16 +93,7 @@ void TqvHIDData::DetachReaders() {
   // The event stays set: every reader still waiting ends.
   ++shared_->stopGeneration;
   shared_->stopEvent->Set();
-  // A hand-off under way waits for this (the main) thread to handle it:
-  // messages are handled until it has come back.
-  for (;;) {
-    {
-      std::lock_guard lock(shared_->mutex);
-      if (shared_->handingOff == 0) break;
-    }
-    platform_.windowing.ProcessMessages();
-    platform_.windowing.Sleep(1);
-  }
+  shared_->handOffs.CloseAndWait(platform_.windowing);
 }
 
 int TqvHIDData::RunningReaders() const { return shared_->running.load(); }
@@ -330,11 +322,10 @@ void TqvHidDeviceReadThread::Deliver() {
       deliver();
       return;
     }
-    ++shared_->handingOff;
+    if (!shared_->handOffs.Begin()) return;
   }
   shared_->platform.windowing.RunOnMainThread(deliver);
-  std::lock_guard lock(shared_->mutex);
-  --shared_->handingOff;
+  shared_->handOffs.End();
 }
 
 std::uint32_t TqvHidDeviceReadThread::ButtonData() {

@@ -117,21 +117,9 @@ TqvHook::~TqvHook() {
   StopHookKeyboard();
   StopHookMouse();
   UnloadHookLibrary();
-  {
-    std::lock_guard lock(FHandOffLock);
-    closing_ = true;
-  }
+  // Closed before the worker is stopped: it starts no hand-off from then on.
+  handOffs_.CloseAndWait(platform_.windowing);
   FGlobalEvent->Set();
-  // A hand-off under way waits for this (the main) thread to take it:
-  // messages are handled until it has come back. No new one starts.
-  for (;;) {
-    {
-      std::lock_guard lock(FHandOffLock);
-      if (!handingOff_) break;
-    }
-    platform_.windowing.ProcessMessages();
-    platform_.windowing.Sleep(1);
-  }
   if (FIdThreadComponentDataEvent) FIdThreadComponentDataEvent->Join();
   FIdThreadComponentDataEvent.reset();
   RemoveAllKeyboardHookObject();
@@ -276,18 +264,13 @@ ThreadRun TqvHook::DataEventThreadProc() {
     if (r == 0) {
       // Reset before the drain: a block queued during it sets the event again.
       FGlobalDataEvent->Reset();
-      {
-        std::lock_guard lock(FHandOffLock);
-        if (closing_) break;
-        handingOff_ = true;
-      }
+      if (!handOffs_.Begin()) break;
       // Runs on the main thread; while the destructor waits there for this
       // hand-off, it raises nothing.
       platform_.windowing.RunOnMainThread([this] {
-        if (!closing_) ProcessDataEvent();
+        if (!handOffs_.Closed()) ProcessDataEvent();
       });
-      std::lock_guard lock(FHandOffLock);
-      handingOff_ = false;
+      handOffs_.End();
     } else {
       // The stop event, or a wait that failed (it would fail again at once).
       threadTerminated_ = true;
@@ -356,9 +339,11 @@ void TqvHook::QueueRecordData(std::unique_ptr<TRecordDataBlock> block) {
 }
 
 void TqvHook::StartWorker() {
-  std::lock_guard lock(FHandOffLock);
-  if (closing_ || FIdThreadComponentDataEvent) return;
-  FIdThreadComponentDataEvent = platform_.kernel.StartThread([this] { return DataEventThreadProc(); });
+  handOffs_.IfOpen([this] {
+    if (!FIdThreadComponentDataEvent) {
+      FIdThreadComponentDataEvent = platform_.kernel.StartThread([this] { return DataEventThreadProc(); });
+    }
+  });
 }
 
 // ---- recording: the operations --------------------------------------------------------

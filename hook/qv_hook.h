@@ -24,6 +24,7 @@
 
 #include "platform/hook_library.h"
 #include "platform/platform.h"
+#include "support/main_thread_hand_offs.h"
 
 namespace zr {
 
@@ -345,13 +346,11 @@ class TqvHook {
   };
   std::mutex FRecordDataLock;
   std::vector<TRecordDataEntry> FRecordDataToProcessList;
-  std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;  // from the first entry on; set under FHandOffLock
+  std::unique_ptr<KernelThread> FIdThreadComponentDataEvent;  // from the first entry on; set through handOffs_
   bool threadTerminated_ = false;  // the worker's own
-  // Guards the two below: the worker starts no hand-off once the component
-  // is closing, and the destructor handles messages while one is under way.
-  std::mutex FHandOffLock;
-  bool closing_ = false;
-  bool handingOff_ = false;
+  // The worker starts no hand-off (and no worker starts) once the component
+  // is closing; the destructor handles messages while one is under way.
+  MainThreadHandOffs handOffs_;
 
   // Recording state; touched by the library's thread while a recording of
   // its kind runs, by the operations above only while none runs (each

@@ -18,16 +18,13 @@
 // allocations per event of the program's own code. Posts, timers and
 // debugger lines go to the platform; here they are counted instead, so what
 // the adapters spend on them (the Win32 timer table, the debugger line's
-// conversion to UTF-16) is not part of the figures. Heap
-// allocations are counted by a replaced operator new. The program fails when
-// an event allocated at all or did not have its effect exactly once.
+// conversion to UTF-16) is not part of the figures. Heap allocations are
+// counted by the replaced operator new of counting_new.cpp. The program fails
+// when an event allocated at all or did not have its effect exactly once.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "app/messages.h"
 #include "app/monitor_form.h"
@@ -35,25 +32,8 @@
 #include "hook/key_code_table.h"
 #include "platform/sim/sim_world.h"
 #include "profile/dm.h"
-
-namespace {
-
-std::atomic<std::uint64_t> gAllocations{0};
-
-void* Allocate(std::size_t n) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t n) { return Allocate(n); }
-void* operator new[](std::size_t n) { return Allocate(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/bench/counting_new.h"
+#include "tests/bench/run_benchmarks.h"
 
 namespace {
 
@@ -166,12 +146,12 @@ bool gReportMissed = false;
 void WheelEventThroughTheMonitor(benchmark::State& state) {
   Rig rig;
   const std::uint64_t posts = rig.windowing.hookedButtons;
-  const std::uint64_t before = gAllocations.load();
+  const std::uint64_t before = zr::bench::Allocations();
   for (auto _ : state) {
     const bool reached = rig.world.input.Wheel(120);
     benchmark::DoNotOptimize(reached);
   }
-  const std::uint64_t allocations = gAllocations.load() - before;
+  const std::uint64_t allocations = zr::bench::Allocations() - before;
   const auto events = static_cast<double>(state.iterations());
   state.counters["allocations_per_event"] = static_cast<double>(allocations) / events;
   state.counters["posts_per_event"] = static_cast<double>(rig.windowing.hookedButtons - posts) / events;
@@ -188,7 +168,7 @@ void InputReportThroughTheMonitor(benchmark::State& state) {
   const std::uint8_t key[7] = {0, 0x04, 0, 0, 0, 0, 0};  // key 10
   const std::uint8_t stage[7] = {2, 3, 0, 0, 0, 0, 0};
   rig.windowing.counting = true;
-  const std::uint64_t before = gAllocations.load();
+  const std::uint64_t before = zr::bench::Allocations();
   std::uint64_t reports = 0;
   for (auto _ : state) {
     if (++reports & 1) {
@@ -197,7 +177,7 @@ void InputReportThroughTheMonitor(benchmark::State& state) {
       form.qvHIDData1Data(id, path, 8, stage, 7);
     }
   }
-  const std::uint64_t allocations = gAllocations.load() - before;
+  const std::uint64_t allocations = zr::bench::Allocations() - before;
   const auto events = static_cast<double>(state.iterations());
   state.counters["allocations_per_event"] = static_cast<double>(allocations) / events;
   if (allocations != 0) gAllocated = true;
@@ -218,14 +198,14 @@ void GetKeyDescription(benchmark::State& state) {
   (void)zr::KeyCodeTables();  // built before the figures
   std::size_t i = 0;
   std::size_t length = 0;
-  const std::uint64_t before = gAllocations.load();
+  const std::uint64_t before = zr::bench::Allocations();
   for (auto _ : state) {
     const auto& key = kKeys[i++ & 15];
     const std::string& text = zr::GetKeyDescription(key[0], key[1]);
     benchmark::DoNotOptimize(text.data());
     length += text.size();
   }
-  const std::uint64_t allocations = gAllocations.load() - before;
+  const std::uint64_t allocations = zr::bench::Allocations() - before;
   state.counters["allocations_per_event"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
   benchmark::DoNotOptimize(length);
   if (allocations != 0) gAllocated = true;
@@ -235,13 +215,10 @@ BENCHMARK(GetKeyDescription)->Repetitions(5)->ReportAggregatesOnly(true);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  if (gAllocated) std::fprintf(stderr, "an event allocated heap memory\n");
-  if (gNotPosted) std::fprintf(stderr, "a wheel event was not posted exactly once\n");
-  if (gReportMissed) std::fprintf(stderr, "an input report did not post or restart its timer exactly once\n");
-  if (gAllocated || gNotPosted || gReportMissed) return 1;
-  return 0;
+  return zr::bench::RunBenchmarks(argc, argv, [] {
+    if (gAllocated) std::fprintf(stderr, "an event allocated heap memory\n");
+    if (gNotPosted) std::fprintf(stderr, "a wheel event was not posted exactly once\n");
+    if (gReportMissed) std::fprintf(stderr, "an input report did not post or restart its timer exactly once\n");
+    return !gAllocated && !gNotPosted && !gReportMissed;
+  });
 }

@@ -11,21 +11,21 @@
 // The machine already holds the stored profiles of an earlier start. What the
 // program holds is what is in use while it runs less what stays in use once
 // it has ended; the peak is counted from before its start. Heap bytes are
-// counted by a replaced operator new. Each figure has a budget below; the
-// program fails when one is exceeded.
+// counted by the replaced operator new of counting_new.cpp. Each figure has a
+// budget below; the program fails when one is exceeded.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "app/messages.h"
 #include "app/monitor_form.h"
 #include "app/monitor_program.h"
 #include "platform/sim/sim_world.h"
+#include "tests/bench/counting_new.h"
+#include "tests/bench/run_benchmarks.h"
 
 namespace {
 
@@ -38,60 +38,7 @@ constexpr std::int64_t kStartUpPeakBudget = 960'000;
 constexpr std::int64_t kAfterReloadsBudget = kStartUpBudget;
 constexpr std::int64_t kAfterPlugCyclesBudget = kStartUpBudget;
 
-// Every block carries its size in front, so that a delete knows what it frees.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-std::atomic<std::int64_t> gInUse{0};
-std::atomic<std::int64_t> gPeak{0};
-
-void* Allocate(std::size_t n, std::size_t alignment = kHeader) {
-  const std::size_t header = alignment > kHeader ? alignment : kHeader;
-  auto* block = static_cast<unsigned char*>(std::aligned_alloc(header, ((header + n + header - 1) / header) * header));
-  if (block == nullptr) throw std::bad_alloc();
-  *reinterpret_cast<std::size_t*>(block + header - sizeof(std::size_t) * 2) = header;
-  *reinterpret_cast<std::size_t*>(block + header - sizeof(std::size_t)) = n;
-  const std::int64_t now = gInUse.fetch_add(static_cast<std::int64_t>(n)) + static_cast<std::int64_t>(n);
-  std::int64_t peak = gPeak.load();
-  while (now > peak && !gPeak.compare_exchange_weak(peak, now)) {
-  }
-  return block + header;
-}
-
-void Free(void* p) noexcept {
-  if (p == nullptr) return;
-  auto* at = static_cast<unsigned char*>(p);
-  const std::size_t n = *reinterpret_cast<std::size_t*>(at - sizeof(std::size_t));
-  const std::size_t header = *reinterpret_cast<std::size_t*>(at - sizeof(std::size_t) * 2);
-  gInUse.fetch_sub(static_cast<std::int64_t>(n));
-  std::free(at - header);
-}
-
-}  // namespace
-
-void* operator new(std::size_t n) { return Allocate(n); }
-void* operator new[](std::size_t n) { return Allocate(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  try {
-    return Allocate(n);
-  } catch (...) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void* operator new(std::size_t n, std::align_val_t a) { return Allocate(n, static_cast<std::size_t>(a)); }
-void* operator new[](std::size_t n, std::align_val_t a) { return Allocate(n, static_cast<std::size_t>(a)); }
-void operator delete(void* p) noexcept { Free(p); }
-void operator delete[](void* p) noexcept { Free(p); }
-void operator delete(void* p, std::size_t) noexcept { Free(p); }
-void operator delete[](void* p, std::size_t) noexcept { Free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { Free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { Free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { Free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { Free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { Free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { Free(p); }
-
-namespace {
-
+using zr::bench::InUse;
 using zr::sim::SimProcess;
 using zr::sim::SimWorld;
 
@@ -125,9 +72,9 @@ struct Machine {
   std::int64_t HeldAfter(Work work) {
     Start();
     work();
-    const std::int64_t running = gInUse.load();
+    const std::int64_t running = InUse();
     program.reset();
-    return running - gInUse.load();
+    return running - InUse();
   }
 };
 
@@ -141,10 +88,9 @@ struct Figures {
 void StartUp(benchmark::State& state) {
   for (auto _ : state) {
     Machine m;
-    const std::int64_t before = gInUse.load();
-    gPeak.store(before);
+    const std::int64_t before = zr::bench::ResetPeak();
     gFigures.startUp = m.HeldAfter([] {});
-    gFigures.startUpPeak = gPeak.load() - before;
+    gFigures.startUpPeak = zr::bench::Peak() - before;
     state.counters["in_use_bytes"] = static_cast<double>(gFigures.startUp);
     state.counters["peak_bytes"] = static_cast<double>(gFigures.startUpPeak);
   }
@@ -193,14 +139,12 @@ bool WithinBudget(const char* what, std::int64_t figure, std::int64_t budget) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  bool ok = true;
-  ok &= WithinBudget("in use after start-up", gFigures.startUp, kStartUpBudget);
-  ok &= WithinBudget("peak during start-up", gFigures.startUpPeak, kStartUpPeakBudget);
-  ok &= WithinBudget("in use after 100 reloads", gFigures.afterReloads, kAfterReloadsBudget);
-  ok &= WithinBudget("in use after 100 plug/unplug cycles", gFigures.afterPlugCycles, kAfterPlugCyclesBudget);
-  return ok ? 0 : 1;
+  return zr::bench::RunBenchmarks(argc, argv, [] {
+    bool ok = true;
+    ok &= WithinBudget("in use after start-up", gFigures.startUp, kStartUpBudget);
+    ok &= WithinBudget("peak during start-up", gFigures.startUpPeak, kStartUpPeakBudget);
+    ok &= WithinBudget("in use after 100 reloads", gFigures.afterReloads, kAfterReloadsBudget);
+    ok &= WithinBudget("in use after 100 plug/unplug cycles", gFigures.afterPlugCycles, kAfterPlugCyclesBudget);
+    return ok;
+  });
 }

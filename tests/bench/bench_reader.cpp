@@ -20,6 +20,7 @@
 #include "device/hid_data.h"
 #include "platform/error_codes.h"
 #include "platform/sim/sim_world.h"
+#include "tests/bench/run_benchmarks.h"
 
 namespace {
 
@@ -225,13 +226,8 @@ BENCHMARK(ReportDelivery)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  if (gIdleReaderWoke) {
-    std::fprintf(stderr, "an idle reader woke up\n");
-    return 1;
-  }
-  return 0;
+  return zr::bench::RunBenchmarks(argc, argv, [] {
+    if (gIdleReaderWoke) std::fprintf(stderr, "an idle reader woke up\n");
+    return !gIdleReaderWoke;
+  });
 }
