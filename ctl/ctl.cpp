@@ -170,9 +170,8 @@ struct StoredChanges {
   bool group = false;
   bool global = false;
   std::vector<int> slots;
-  int currentSlot = -1;  // as the group record stored now selects
-  std::string keyPath;   // the profile key below HKCU
-  const TProfileSettingGroup* groupRecord = nullptr;
+  std::string keyPath;  // the profile key below HKCU
+  const TProfileSettingGroup* groupRecord = nullptr;  // as stored now
 };
 
 // A registry value named like a file slot: the monitor's reload takes it in
@@ -209,13 +208,14 @@ int TellMonitor(const Command& c, const StoredChanges& ch) {
       rc = kExitRefused;
     }
   };
+  const int currentSlot = SlotOfCurrentGroup(ch.groupRecord);
   bool current = ch.group;
   for (const int slot : ch.slots) {
-    if (slot == ch.currentSlot) {
+    if (slot == currentSlot) {
       current = true;
     } else {
       c.out << "slot " << slot << " is not the current slot ("
-            << (ch.currentSlot >= 0 ? "that is slot " + std::to_string(ch.currentSlot) : std::string("there is none"))
+            << (currentSlot >= 0 ? "that is slot " + std::to_string(currentSlot) : std::string("there is none"))
             << "): the monitor takes it when slot " << slot << " becomes current\n";
     }
   }
@@ -341,7 +341,7 @@ int Set(const Command& c) {
       return c.Refuse(w);
     }
     c.out << where << ": " << SetSummary(config, what, values) << "\n";
-    return TellMonitor(c, {false, false, {s.slot}, SlotOfCurrentGroup(s.group.get()), s.keyPath, s.group.get()});
+    return TellMonitor(c, {false, false, {s.slot}, s.keyPath, s.group.get()});
   });
 }
 
@@ -362,7 +362,6 @@ int ImportJson(const Command& c, const std::string& file) {
   StoredChanges ch;
   ch.keyPath = s.keyPath;
   ch.groupRecord = edit.group.get();
-  ch.currentSlot = SlotOfCurrentGroup(edit.group.get());
   // The slots first: a group that selects another slot comes last.
   struct Write {
     int record;

@@ -384,6 +384,37 @@ TEST_F(Ctl, ARunningMonitorTakesAnEditOfItsCurrentSlotAtOnceAndIsToldWhenOfAnoth
   EXPECT_EQ(LastCpiBlock(), "");
 }
 
+TEST_F(Ctl, WhatIsSaidAndSentAfterAnEditFollowsWhereTheMonitorTakesIt) {
+  const struct {
+    const char* what;
+    bool monitor;
+    bool registryCopy;  // a registry value named like slot 0's file (the last case)
+    std::vector<std::string> args;
+    std::string json;
+    const char* said;  // on standard output or, for a warning, standard error
+  } cases[] = {
+      {"no monitor", false, false, {"set", "0", "cpi", "800"}, "",
+       "no monitor is running; it takes the change when it starts"},
+      {"the language", true, false, {"import", "--json", kEdit}, R"({"global": {"language_index": 1}})",
+       "the monitor reloaded the settings"},
+      {"a registry copy of the file slot", false, true, {"set", "0", "cpi", "1600"}, "",
+       "holds a copy of slot 0, which the monitor loads in place of the file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    program.reset();
+    StoreFactoryRecords();
+    if (c.registryCopy) world.registry.SetValue(kHkeyCurrentUser, kKey, "Profile1.pfd", kRegBinary, Bytes(8, 1));
+    if (c.monitor) StartMonitor();
+    if (!c.json.empty()) world.files.PutText(kEdit, c.json);
+
+    const Result r = Run(c.args);
+
+    EXPECT_EQ(r.rc, ctl::kExitDone) << r.err;
+    EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
+  }
+}
+
 TEST_F(Ctl, ARecordThatAnotherProgramChangedSinceItWasReadIsNotWritten) {
   StoreFactoryRecords();
   const Bytes read = *world.files.GetFile(Slot(2));
