@@ -188,6 +188,7 @@ EditError SetKey(TMOUSECONFIGINFO& c, std::string_view key, std::string_view fun
 
 EditError FollowProfileEdits(const TMOUSECONFIGINFO& before, TMOUSECONFIGINFO& after) {
   const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  bool levelsInUseChanged = after.CPILevel != before.CPILevel;
   for (int i = 0; i < kCpiLevelsStored; ++i) {
     const std::string path = "cpi.levels[" + std::to_string(i) + "]";
     if (after.UseDiffentXY[i] != before.UseDiffentXY[i] && after.UseDiffentXY[i] > 1) {
@@ -196,6 +197,7 @@ EditError FollowProfileEdits(const TMOUSECONFIGINFO& before, TMOUSECONFIGINFO& a
     if (same(after.CPIState[i], before.CPIState[i])) continue;
     const TCPILEVELINFO level = after.CPIState[i];
     if (level.Enabled > 1) return path + ".enabled: it is 0 or 1";
+    if (i < kCpiLevelsSent && level.Enabled != before.CPIState[i].Enabled) levelsInUseChanged = true;
     if (level.Enabled == 1 && i < kCpiLevelsSent) {
       if (EditError e = CpiLevelProblem(level.X, level.Y); !e.empty()) {
         return path + " (" + std::to_string(level.X) + "x" + std::to_string(level.Y) + "): " + e;
@@ -207,6 +209,17 @@ EditError FollowProfileEdits(const TMOUSECONFIGINFO& before, TMOUSECONFIGINFO& a
     if (after.CPILevel < 1 || after.CPILevel > kCpiLevelsSent) return "cpi.levels_in_use: it is 1..10";
     if (after.CurrentCPIIndex < 0 || after.CurrentCPIIndex >= after.CPILevel) {
       return "cpi.current_level: it is a level in use, 0.." + std::to_string(after.CPILevel - 1);
+    }
+  }
+  // The levels in use are the first levels_in_use ones, each enabled, the
+  // others disabled, as `set` and the configuration program keep them.
+  if (levelsInUseChanged) {
+    for (int i = 0; i < kCpiLevelsSent; ++i) {
+      if ((after.CPIState[i].Enabled == 1) != (i < after.CPILevel)) {
+        return "cpi.levels[" + std::to_string(i) + "].enabled: with " + std::to_string(after.CPILevel) +
+               " levels in use, levels 0.." + std::to_string(after.CPILevel - 1) +
+               " are enabled and the others not";
+      }
     }
   }
   for (int d = 0; d < 2; ++d) {
