@@ -440,7 +440,7 @@ const std::map<std::string, CommandEntry, std::less<>> kCommands = {
       "Lists the group selection, the global settings and the five slots with every field the monitor uses\n"
       "(CPI levels and their sensor steps, wheel and key functions, lights, report rate) and where each record\n"
       "is stored. A record that is missing, unreadable or of the wrong size is reported as such.\n"
-      "--json prints the same as JSON (its fields are listed in the README). Writes nothing.\n"
+      "--json prints the same as JSON (its fields are listed in docs/zrctl.md). Writes nothing.\n"
       "Exit codes: 0 listed; 1 none of the records could be read.\n",
       Profiles}},
     {"group",
