@@ -145,7 +145,9 @@ void TDM::InitSlot(std::int32_t i) {
   const std::string folder = entry.FolderPath.GetUtf8();
   slot.SetRootKey(kHkeyCurrentUser);
   slot.SetFileName(name);
-  slot.SetFilePath(folder);
+  // A folder that does not name its drive ("", "Profile", "\\", "C:") would
+  // put the slot's file wherever the monitor was started: never the slot's.
+  if (IsFullPath(folder)) slot.SetFilePath(folder);
   slot.SetKeyPath(FOptionsFromConfigFile.ProfileRegFolder);
   WriteRecord(slot, TMOUSEPROFILEINFO{});
   const std::string what = "profile slot " + std::to_string(i + 1);

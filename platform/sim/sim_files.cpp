@@ -23,7 +23,7 @@ bool SimFileSystem::FileExists(std::string_view path) { return files_.count(Norm
 
 bool SimFileSystem::FolderExists(std::string_view path) {
   const std::string n = Norm(path);
-  if (n.size() == 2 && n[1] == ':') return true;  // drives exist
+  if (n.size() == 2 && n[1] == ':') return n[0] >= 'a' && n[0] <= 'z';  // every drive letter exists
   return folders_.count(n) != 0;
 }
 

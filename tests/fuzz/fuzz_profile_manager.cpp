@@ -283,7 +283,7 @@ class Run {
       Require(!world_.registry.PeekValue(kHkeyCurrentUser, kKey, never), "a test or default profile was stored");
     }
     for (const std::string& path : world_.files.AllFiles()) {
-      Require(IsFullPath(path), "a file was written outside a full path");
+      Require(IsFullPath(path), "a file was written outside a full path: " + path);
     }
     // The group and global values as the manager wrote them: records of
     // their own size (never a slot's), CurrentGame a slot.

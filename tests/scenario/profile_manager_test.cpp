@@ -562,7 +562,7 @@ TEST_F(ProfileManager, AStoredRecordThatCannotBeReadIsKeptThroughReloadsAndSaves
 TEST_F(ProfileManager, AFileSlotWhoseFolderIsNotAFullPathReadsAndWritesNoFile) {
   Create();
   auto group = As<TProfileSettingGroup>(*Value("ProfileSettingGroup.pfd"));
-  for (const char* folder : {"", "Profile", "\\"}) {
+  for (const char* folder : {"", "Profile", "\\", "C:"}) {
     SCOPED_TRACE(folder);
     group->ProfileSettingList[0].FolderPath.SetUtf8(folder);
     world.registry.SetValue(kHkeyCurrentUser, kKey, "ProfileSettingGroup.pfd", kRegBinary, BytesOf(*group));
@@ -575,6 +575,9 @@ TEST_F(ProfileManager, AFileSlotWhoseFolderIsNotAFullPathReadsAndWritesNoFile) {
     EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.R, 255);
     EXPECT_EQ(world.files.writes, writes);
     EXPECT_TRUE(process.HasDebugLineContaining("is not a full path"));
+    const std::vector<std::string> files = world.files.AllFiles();
+    dm->SaveBackAllProfileInfoToFile();
+    EXPECT_EQ(world.files.AllFiles(), files);
   }
 }
 
