@@ -228,19 +228,39 @@ class WineMachine:
         subprocess.run(["cp", "-a", BASE_PREFIX, self.prefix], check=True)
         self.env = base_env(self.prefix, self.home)
         self.xvfb = None
-        self._start_display()
         self.processes = []
+        try:
+            self._start()
+        except BaseException:
+            # A machine that did not come up leaves no wineserver or display
+            # behind (a wineserver holding CTest's output kept a failed
+            # test running until its timeout).
+            self.close()
+            raise
+
+    def _start(self):
+        self._start_display()
         users = os.path.join(self.prefix, "drive_c", "users")
         self.user = [u for u in os.listdir(users) if u.lower() != "public"][0]
         self.documents = os.path.join(users, self.user, "Documents")
         self.documents_win = "C:\\users\\%s\\Documents" % self.user
         # A persistent wineserver keeps every program start quick.
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
         # The first program of a prefix starts Wine's own services, which keep
         # the standard handles they inherit: give them none of ours, or a
-        # later program's captured output would never reach its end.
-        subprocess.run(["wine", "cmd.exe", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=BOUND, check=True)
+        # later program's captured output would never reach its end. Its
+        # errors go to a file, with Wine's own error lines: it once ended
+        # with 1 under load and said nothing.
+        log = os.path.join(self.root, "first-program.log")
+        with open(log, "wb") as out:
+            code = subprocess.run(["wine", "cmd.exe", "/c", "exit"], env=dict(self.env, WINEDEBUG="fixme-all"),
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=out, timeout=BOUND).returncode
+        if code != 0:
+            with open(log, "rb") as f:
+                said = f.read()[-2000:].decode(errors="replace")
+            raise RuntimeError("the prefix's first program (cmd.exe /c exit) ended with %#x: %r"
+                               % (code & 0xFFFFFFFF, said))
 
     def _start_display(self):
         read_fd, write_fd = os.pipe()
