@@ -246,9 +246,11 @@ std::vector<std::string> ReadLanguageTableWithin(std::span<const std::uint8_t> b
     in.Report("the language count " + std::to_string(*count) + " is negative; no language read");
     return in.TakeLeftOut();
   }
+  bool languagesCut = false;
   for (std::int32_t i = 0; i < *count; ++i) {
     if (table.FResources.size() >= limits.languages) {
       in.Report("languages after the first " + std::to_string(limits.languages) + " not read");
+      languagesCut = true;
       break;
     }
     const std::string which = "language " + std::to_string(i + 1) + " of " + std::to_string(*count);
@@ -279,7 +281,9 @@ std::vector<std::string> ReadLanguageTableWithin(std::span<const std::uint8_t> b
   if (dropped > 0) {
     in.Report(std::to_string(dropped) + " lines beyond the table's " + std::to_string(limits.lines) + " dropped");
   }
-  if (in.Remaining() > 0 && table.FResources.size() < limits.languages) {
+  // Bytes after the last language read are the table's own only when
+  // languages were cut; otherwise they follow a table read to its end.
+  if (in.Remaining() > 0 && !languagesCut) {
     in.Report(std::to_string(in.Remaining()) + " bytes after the table ignored");
   }
   return in.TakeLeftOut();

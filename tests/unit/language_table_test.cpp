@@ -222,6 +222,14 @@ TEST_F(LanguageTable, BytesAfterTheTableAreIgnoredAndReported) {
   EXPECT_FALSE(Read(bytes));
   ExpectSameTable(table, SampleTable());
   EXPECT_TRUE(DebugMentions("1 bytes after the table ignored"));
+  // Also after a table of exactly as many languages as the monitor keeps.
+  Stored full = Stored().Text(u"Exit").Int32(kMaxTableLanguages);
+  for (std::size_t i = 0; i < kMaxTableLanguages; ++i) full.Text(u"XX").Text(u"Exit=x");
+  full.bytes.push_back(0x41);
+  table = TLanguageTable{};
+  EXPECT_FALSE(Read(full.bytes));
+  EXPECT_EQ(table.FResources.size(), kMaxTableLanguages);
+  EXPECT_FALSE(DebugMentions("languages after the first"));
 }
 
 TEST_F(LanguageTable, TextsThatAreNotValidUtf16AreSkippedAndTheRestRead) {
